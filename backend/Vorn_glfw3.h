@@ -1,0 +1,169 @@
+// The platform backend: class VornSys and its one object ASys. Window and OpenGL context
+// (GLFW), the draw-list renderer, image slots, OpenAL sound and music, polled input with
+// bindings, binary file primitives, the HTTP client and the numbered log.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct GLFWwindow;
+
+// ---- draw list -------------------------------------------------------------------------
+constexpr int DrawFields = 30;             // doubles per DrawCommand record (240 bytes)
+constexpr int DrawListDoubles = 500000;    // size of Draw
+constexpr int DrawListRecords = DrawListDoubles / DrawFields;  // 16,666 whole records
+constexpr int DrawCopyRecords = 50000;     // room of the render copy DrawR
+constexpr int DrawSetFloats = 50;
+constexpr int DrawStateFloats = 16;        // DrawSet 0..15, copied into fields 10..25
+
+// Command codes (field 0).
+constexpr int CmdRect = 1;
+constexpr int CmdQuad = 2;
+constexpr int CmdOval = 3;
+constexpr int CmdLine = 4;
+constexpr int CmdFan = 5;
+constexpr int CmdTri = 6;
+constexpr int CmdImage = 11;
+constexpr int CmdQuadImage = 12;
+constexpr int CmdImageBlur = 13;
+constexpr int CmdBlend = 50;
+
+// Blend modes (field 1 of a CmdBlend record).
+constexpr int BlendAlpha = 1;
+constexpr int BlendAdd = 2;
+constexpr int BlendInverseAdd = 3;
+
+// DrawSet layout.
+constexpr int DsAlphaA = 0, DsRedA = 1, DsGreenA = 2, DsBlueA = 3;
+constexpr int DsAlphaB = 4, DsRedB = 5, DsGreenB = 6, DsBlueB = 7;
+constexpr int DsRotation = 8, DsHalfThick = 9, DsScaleX = 11, DsScaleY = 12;
+constexpr int DsClearNow = 21;      // 21, 22, 23: red, green, blue now
+constexpr int DsClearTarget = 24;   // 24, 25, 26: red, green, blue target
+constexpr int DsClearDivisor = 27;
+constexpr int DsSmooth = 49;
+
+// Record fields.
+constexpr int FieldCode = 0, FieldX = 1, FieldY = 2, FieldW = 3, FieldH = 4;
+constexpr int FieldColourA = 10, FieldColourB = 14, FieldRotation = 18;
+constexpr int FieldSlot = 28, FieldFrame = 29;
+
+// ---- image slots -----------------------------------------------------------------------
+constexpr int ImageSlots = 105;
+constexpr int ImgScreenshot = 100;
+constexpr int ImgScratch = 101;
+constexpr int ImgGrab = 102;
+
+// ---- sound slots -----------------------------------------------------------------------
+constexpr int SoundSlots = 105;
+constexpr int SfxSources = 31;      // sources 0..30 play effects
+constexpr int MusicSource = 31;     // source 31 streams music
+constexpr int MusicBuffers = 4;
+
+// ---- input -----------------------------------------------------------------------------
+constexpr int ButtonCodes = 128;
+// Fixed key groups.
+constexpr int PlayUp = 0, PlayLeft = 3, PlayRight = 5, PlayDown = 8;
+constexpr int PlayFire1 = 10, PlayFire2 = 11, PlayFire3 = 12, PlayFire4 = 13, PlayFire5 = 14, PlayFire6 = 15;
+constexpr int PlayEnter = 98, PlayEscape = 99;
+// Framework flags.
+constexpr int FlagFocus = 63, FlagF2 = 64, FlagF11 = 65, FlagF10 = 66, FlagF9 = 67, FlagF1 = 68;
+constexpr int FlagQuit = 100;
+// Logical inputs (index into Keyv and the columns of redef).
+constexpr int LogicalInputs = 16;
+constexpr int InputUp = 0, InputRight = 1, InputDown = 2, InputLeft = 3;
+constexpr int InputUp2 = 4, InputRight2 = 5, InputDown2 = 6, InputLeft2 = 7;
+constexpr int InputStart = 8, InputBack = 9;
+constexpr int InputButton1 = 10, InputButton2 = 11, InputButton3 = 12, InputButton4 = 13;
+constexpr int InputLeftShoulder = 14, InputRightShoulder = 15;
+constexpr int KeyNames = 350;
+
+// ---- values shared by every layer -------------------------------------------------------
+constexpr int MissingNumber = -37171;     // a number that could not be read
+
+class VornSys {
+public:
+    // ---- data members, in declaration order ----
+    double Draw[DrawListDoubles];
+    int DrawTo;
+    float DrawSet[DrawSetFloats];
+    int CurBlend;
+    int FontImage;
+    float offx, offy;
+    int CanvasWidth, CanvasHeight;
+    int PolyCount;
+    int ObjCount;
+    float VirtualWidth;
+    float ImageZoom;
+    float Aspect;
+    std::string URLGrabbed;
+    int iFrames[ImageSlots];
+    float iSizeScaled[ImageSlots];
+    int iFramesSquare[ImageSlots];
+    char ScreenshotName[128];
+    int MusicPlaying;
+    int MusicLoop;
+    int MusicBufferTo;
+    float MusicSet[10];
+    float MusicVolB;
+    int Button[ButtonCodes];
+    float Touch[100];
+    float Joy[400];
+    int redef[64][16];
+    float Keyv[128];
+
+    // ---- window, log and shutdown (window.cpp) ----
+
+    // ---- renderer (renderer.cpp) ----
+
+    // ---- image slots, PNG files, buffers (images.cpp) ----
+
+    // ---- input polling and bindings (input.cpp) ----
+
+    // ---- sound effects and music (audio.cpp) ----
+
+    // ---- file primitives (files.cpp) ----
+
+    // ---- HTTP client and user name (http.cpp, platform.cpp) ----
+};
+
+extern VornSys ASys;
+
+// ---- backend globals: window, log (window.cpp) ----
+extern GLFWwindow* window;
+extern int isFullscreen;
+extern char GameTitleSys[1024];
+extern std::vector<unsigned char> WhiteBlock;
+extern char TempstrSys[1024];
+extern int DebugMessages;
+extern std::string KeyName[KeyNames];
+
+// ---- renderer state (renderer.cpp) ----
+
+// ---- image slot table (images.cpp) ----
+extern std::vector<unsigned char> Image[ImageSlots];
+extern std::vector<unsigned char> ImageBlur[ImageSlots];
+extern int iFramesW[ImageSlots];
+extern float iFramesWz[ImageSlots];
+extern int iSize[ImageSlots];
+
+// ---- input (input.cpp) ----
+
+// ---- audio device and sources (audio.cpp) ----
+struct ALCdevice_struct;     // OpenAL's ALCdevice
+struct ALCcontext_struct;    // OpenAL's ALCcontext
+extern ALCdevice_struct* ALdev;
+extern ALCcontext_struct* ALctx;
+extern unsigned int ALsource[32];
+extern unsigned int MusicBuffer[MusicBuffers];
+extern unsigned int ALbuffer[SoundSlots];
+extern int ALbufferActive[SoundSlots];
+
+// ---- files (files.cpp) ----
+
+// ---- HTTP (http.cpp) ----
+
+// ---- the wall clock (platform.cpp) ----
+// Milliseconds of a steady clock since an arbitrary origin. Tests may point SysClockSource
+// at their own clock to drive the game's pacing.
+extern long long (*SysClockSource)();
+long long SysClockMs();
