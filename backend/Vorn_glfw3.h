@@ -112,8 +112,16 @@ public:
     float Keyv[128];
 
     // ---- window, log and shutdown (window.cpp) ----
+    void SysInit(const char* title);
+    void SetScreen(int width, int height);
+    void FlipFull();
+    void Close();
+    char* fstrSys(const char* format, ...);
+    void Debuglog(const char* text);
 
     // ---- renderer (renderer.cpp) ----
+    void RenderBuffer();
+    void RenderSys(float overscan);
 
     // ---- image slots, PNG files, buffers (images.cpp) ----
 
