@@ -121,15 +121,22 @@ public:
     // ---- file access and URL fetch (files.cpp) ----
 
     // ---- strings, encodings, checksums, scrambling (strings.cpp) ----
-    void SetKeyword(std::string keyword);
+    // printf-style text in the next buffer of the Tempstr ring; valid for 29 more ring uses.
+    char* fstr(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    // The same, returning the number of characters kept in the buffer.
+    int tstr(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    void SetKeyword(const std::string& keyword);
     void Rescramble();
-    char* fstr(const char* format, ...);
 
     // ---- calendar, maths, random numbers, geometry (maths.cpp) ----
     float Sin(float a);
     float Cos(float a);
     void SeedRnd();
     void SeedRnd(int s);
+    float Rnd(float a, float b);
+    float Rnd(float x);
+    int Rand(float a, float b);
+    int Rand(float x);
 };
 
 // ---- core globals: clock, rates, virtual screen (frame.cpp) ----
@@ -167,5 +174,13 @@ extern int DrawListFullLogged;
 // ---- sound (sound.cpp) ----
 
 // ---- strings (strings.cpp) ----
+extern int TempstrUse;   // the Tempstr buffer used last
 
 // ---- maths and random numbers (maths.cpp) ----
+// State of the seeded stream (Rnd, Rand) and the counter of the clock-mixed one (tRnd).
+extern int jRand_Seed;
+extern int jRand_Count;
+extern int jRand_Bit;
+extern int jRand_Plus;
+extern int jRand_Out;
+extern int jRand_tSeed;
