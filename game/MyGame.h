@@ -58,6 +58,7 @@ public:
     // ---- options screen (options.cpp) ----
 
     // ---- controller redefinition, default bindings (redefine.cpp, bindings.cpp) ----
+    void KeyDefaults();
 
     // ---- name entry (name_entry.cpp) ----
 
