@@ -76,6 +76,30 @@ constexpr int InputStart = 8, InputBack = 9;
 constexpr int InputButton1 = 10, InputButton2 = 11, InputButton3 = 12, InputButton4 = 13;
 constexpr int InputLeftShoulder = 14, InputRightShoulder = 15;
 constexpr int KeyNames = 350;
+// Button flags cleared and rebuilt by every poll (entry 127 is left alone).
+constexpr int PolledButtons = 127;
+// Pointers: Touch holds PointerCount records of PointerFields floats; the mouse is record 0.
+constexpr int PointerCount = 10, PointerFields = 10;
+constexpr int PointerX = 1, PointerY = 2, PointerPrevX = 3, PointerPrevY = 4;
+constexpr int PointerLeft = 5, PointerRight = 6, PointerHeld = 7, PointerMoveX = 8, PointerMoveY = 9;
+constexpr float PointerUpPosition = -100;   // previous position while the left button is up
+// Pads: Joy holds PadCount records of PadFields floats.
+constexpr int PadCount = 4, PadFields = 100;
+constexpr int PadButtons = 45;            // entries 0..44
+constexpr int PadAxisBase = 50;           // entries 50..94: axes 0..44
+constexpr int PadAxes = 45;
+constexpr int PadReady = 98, PadPresent = 99;
+constexpr int PadLastBindable = 97;       // highest pad entry a binding reads
+// Input codes: keys by GLFW key code, pad p entry n as (p + PadCodeFirstPad) * 100 + n.
+constexpr int InputCodeKeyLast = 499;     // codes 1..499 are asked of the keyboard
+constexpr int PadCodeFirstPad = 5;
+constexpr int PadCodeStride = 100;
+constexpr int AnyKeyFirst = 32, AnyKeyLast = 348;   // the real GLFW key codes
+constexpr int AnyKeyPadEntries = 50;      // pad entries AnyKey captures (buttons, not axes)
+constexpr int IgnorePressSize = 1024, IgnorePressLocked = 1000;
+// Binding table: BindRows rows per logical input, the used ones BindFirstRow..BindLastRow.
+constexpr int BindRows = 64, BindFirstRow = 48, BindLastRow = 63;
+constexpr int KeyvSize = 128;
 
 // ---- values shared by every layer -------------------------------------------------------
 constexpr int MissingNumber = -37171;     // a number that could not be read
@@ -138,7 +162,18 @@ public:
     void Screenshot();
 
     // ---- input polling and bindings (input.cpp) ----
+    void PollInputB(int flip);
     void FlushKeys();
+    void PollRedef();
+    void ClearKeys();
+    void DefineKey(int input, int code);
+    void LockAll();
+    int AnyKey();
+    std::string ButtonName(int code);
+    void BumpCursorSys();
+    int IsBut(int code);
+    float vKey(int i);
+    float vKey(int a, int b);
 
     // ---- sound effects and music (audio.cpp) ----
 
@@ -189,6 +224,7 @@ extern float iFramesWz[ImageSlots];
 extern int iSize[ImageSlots];
 
 // ---- input (input.cpp) ----
+extern int ignorePress[IgnorePressSize];
 
 // ---- audio device and sources (audio.cpp) ----
 struct ALCdevice_struct;     // OpenAL's ALCdevice

@@ -111,7 +111,46 @@ public:
 
     // ---- input (input.cpp) ----
     void PollInput(int invertY);
+    int PlayKey(int code);
+    int PlayKeyAll(int code);
+    float Joy(int n);
+    void SetKey(int input, int code);
+    int KeyValue(int input, int row);
+    void FlushKeys();
+    void LockForGet();
+    int GetKey();
+    std::string KeyName(int code);
+    int JoyDown(int b);
+    int JoyDown(int b, int pad);
+    float JoyAxis(int a);
+    float JoyAxis(int a, int pad);
+    float StickX();
+    float StickY();
+    float MouseX();
+    float MouseX(int i);
+    float MouseY();
+    float MouseY(int i);
+    int MouseDown();
+    int MouseDown(int i);
+    int MouseDown_Alt();
+    int MouseDown_Alt(int i);
+    int MouseHeld();
+    int MouseHeld(int i);
+    float TouchX();
+    float TouchX(int i);
+    float TouchY();
+    float TouchY(int i);
+    int TouchDown();
+    int TouchDown(int i);
+    int TouchDown_Alt();
+    int TouchDown_Alt(int i);
+    int TouchHeld();
+    int TouchHeld(int i);
     int mdall();
+    int MouseIn(float x, float y, float w, float h);
+    int MouseIn_Centered(float x, float y, float w, float h);
+    int MouseIn_Radius(float x, float y, float r);
+    void BumpCursor();
 
     // ---- sound and music (sound.cpp) ----
     void PlaySFX(int slot, float pitch);
@@ -170,6 +209,10 @@ extern int DrawListFullLogged;
 // ---- images and text (images.cpp) ----
 
 // ---- input (input.cpp) ----
+extern int UpdateCountLive;     // polls counted in the current second
+extern int DebugToggle;         // F1 edge latch
+extern int ScreenshotToggle;    // F2 edge latch
+constexpr int UpdateRateWindowMs = 1000;
 
 // ---- sound (sound.cpp) ----
 
