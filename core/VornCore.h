@@ -43,15 +43,80 @@ public:
     float LastColPointX, LastColPointY;
 
     // ---- start-up, shutdown, frame pipeline, clock, log (frame.cpp) ----
+    void Begin(int num, std::string title);
+    void Terminate();
+    void BufferGame();
+    void RenderGame(float& width, float& height);
+    void FlipFullscreen();
     int Mills();
+    long long StartTick();
+    void SetNum(int n);
+    int GetNum();
+    int Print(const char* text);
+    int Debuglog(const char* text);
+    int DebugLog(const char* text);
+    int Debug(const char* text);
+    void Rest(int ms);
 
     // ---- draw state and shapes (draw.cpp) ----
+    void ResetDraw();
+    void SetSize(float s);
+    void SetSize(float sx, float sy);
+    void SetRot(float degrees);
+    void SetLineThickness(float t);
+    void Width(float t);
+    void Thick(float t);
+    void SetLineWidth(float t);
+    void SetLineThick(float t);
+    void Smooth(int on);
+    void SetSmooth(int on);
+    void SetFont(int slot);
+    void SetCol(float r, float g, float b);
+    void SetCol(float r, float g, float b, float a);
+    void SetGradient(float r1, float g1, float b1, float a1, float r2, float g2, float b2, float a2);
+    void SetAlpha(float a);
+    void Alpha(float a);
+    void Ink(int n);
+    void InkRot(float h);
+    void InkRot(float h, float s);
+    void InkRot(float h, float s, float v);
+    void HSV2RGB(double h, double s, double v);
+    void SetBlend(int mode);
+    void CLS(float r, float g, float b);
+    void SetCLS(float r, float g, float b);
+    void FadeCLS(float r, float g, float b, float divisor);
+    void SetCLSRot(float hue, float low, float high);
+    void CLSGradient(float r1, float g1, float b1, float a1, float r2, float g2, float b2, float a2);
+    void Rect(float x, float y, float w, float h);
+    void Rect(float x, float y, float s);
+    void Plot(float x, float y);
+    void Rect_UL(float x, float y, float w, float h);
+    void Rect_UL(float x, float y, float s);
+    void Quad(float x1, float y1, float x2, float y2, float x3, float y3, float x4, float y4);
+    void Line(float x1, float y1, float x2, float y2);
+    void Oval(float x, float y, float w, float h);
+    void Oval(float x, float y, float r);
+    void Circle(float x, float y, float r);
+    void Oval_UL(float x, float y, float w, float h);
+    void Oval_UL(float x, float y, float r);
+    void Circle_UL(float x, float y, float r);
+    void Fan(float x, float y, float r);
+    void FullTri(float x1, float y1, float x2, float y2, float x3, float y3);
+    void Tri(float x, float y, float w, float h);
+    void Tri_Fix(float x, float y, float w, float h, float shift);
 
     // ---- images, text, buffers (images.cpp) ----
+    void Text(float x, float y, std::string s);
+    void Text(float x, float y, std::string s, float align);
 
     // ---- input (input.cpp) ----
+    void PollInput(int invertY);
+    int mdall();
 
     // ---- sound and music (sound.cpp) ----
+    void PlaySFX(int slot, float pitch);
+    void StopMusic();
+    void MusicHandler();
 
     // ---- file access and URL fetch (files.cpp) ----
 
@@ -146,8 +211,32 @@ public:
 };
 
 // ---- core globals: clock, rates, virtual screen (frame.cpp) ----
+constexpr float LandscapeWidth = 800;     // virtual screen width, window wider than tall
+constexpr float PortraitWidth = 512;      // virtual screen width, window taller than wide
+constexpr int BumpBand = 32;              // units taken off a screen more than twice as long
+constexpr int BumpTop = 1, BumpLeft = 2;  // iBump: which side lost the band
+constexpr int RateWindowMs = 1000;        // length of an update or render rate sample
+constexpr int RestMaxMs = 999;            // Rest sleeps 1..RestMaxMs milliseconds
+extern long long GameStartTime;           // SysClockMs() at Begin or SetNum: origin of Mills
+extern int UpdateCountLive, RenderCountLive;
+extern int DebugToggle, ScreenshotToggle;
+extern int rw2, rh2;                      // centre of the visible virtual screen, in units
+extern int iBump;                         // 0, BumpTop or BumpLeft
+extern float ViewScale;                   // 2 / VirtualWidth
+// The sleep behind Rest (milliseconds). Tests may point it at their own clock.
+extern void (*RestSource)(int ms);
 
 // ---- draw (draw.cpp) ----
+// Copies the 16 DrawState floats into fields 10..25 of the record whose field 0 is Draw[first].
+void Getdef(int first);
+// Every enqueuer takes its record here. NextRecord reserves the next record of Draw and
+// returns its field 0, or nullptr once the list holds DrawListRecords: the record is dropped
+// and "Draw List Full" is logged once per update. NewRecord also writes the code and copies
+// the draw state into the record.
+double* NextRecord();
+double* NewRecord(int code);
+// Set once "Draw List Full" has been logged in this update; BufferGame clears it.
+extern int DrawListFullLogged;
 
 // ---- images and text (images.cpp) ----
 
