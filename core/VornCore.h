@@ -114,7 +114,18 @@ public:
     int mdall();
 
     // ---- sound and music (sound.cpp) ----
+    void LoadSFX(int slot);
+    void LoadSFX(int slot, std::string name);
+    void PlaySFX(int slot);
     void PlaySFX(int slot, float pitch);
+    void PlaySFX(int slot, float pitch, float volume);
+    void PlaySFX(int slot, float pitch, float volume, float pan);
+    void PlaySFX(int slot, float pitch, float volume, float pan, int loop);
+    void MusicPitch(float pitch);
+    void MusicVolume(float volume);
+    void MusicPan(float pan);
+    void PlayMusic(std::string name);
+    void PlayMusic(std::string name, int loop);
     void StopMusic();
     void MusicHandler();
 
@@ -243,6 +254,8 @@ extern int DrawListFullLogged;
 // ---- input (input.cpp) ----
 
 // ---- sound (sound.cpp) ----
+constexpr float SfxPitchLow = 0.8f, SfxPitchHigh = 1.2f;   // random pitch of a plain PlaySFX
+constexpr float MusicPitchMin = 0.25f, MusicPitchMax = 4.0f;
 
 // ---- strings (strings.cpp) ----
 extern int TempstrUse;   // the Tempstr buffer used last
