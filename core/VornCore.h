@@ -136,10 +136,60 @@ public:
 
     // ---- input (input.cpp) ----
     void PollInput(int invertY);
+    int PlayKey(int code);
+    int PlayKeyAll(int code);
+    float Joy(int n);
+    void SetKey(int input, int code);
+    int KeyValue(int input, int row);
+    void FlushKeys();
+    void LockForGet();
+    int GetKey();
+    std::string KeyName(int code);
+    int JoyDown(int b);
+    int JoyDown(int b, int pad);
+    float JoyAxis(int a);
+    float JoyAxis(int a, int pad);
+    float StickX();
+    float StickY();
+    float MouseX();
+    float MouseX(int i);
+    float MouseY();
+    float MouseY(int i);
+    int MouseDown();
+    int MouseDown(int i);
+    int MouseDown_Alt();
+    int MouseDown_Alt(int i);
+    int MouseHeld();
+    int MouseHeld(int i);
+    float TouchX();
+    float TouchX(int i);
+    float TouchY();
+    float TouchY(int i);
+    int TouchDown();
+    int TouchDown(int i);
+    int TouchDown_Alt();
+    int TouchDown_Alt(int i);
+    int TouchHeld();
+    int TouchHeld(int i);
     int mdall();
+    int MouseIn(float x, float y, float w, float h);
+    int MouseIn_Centered(float x, float y, float w, float h);
+    int MouseIn_Radius(float x, float y, float r);
+    void BumpCursor();
 
     // ---- sound and music (sound.cpp) ----
+    void LoadSFX(int slot);
+    void LoadSFX(int slot, std::string name);
+    void PlaySFX(int slot);
     void PlaySFX(int slot, float pitch);
+    void PlaySFX(int slot, float pitch, float volume);
+    void PlaySFX(int slot, float pitch, float volume, float pan);
+    void PlaySFX(int slot, float pitch, float volume, float pan, int loop);
+    void MusicPitch(float pitch);
+    void MusicVolume(float volume);
+    void MusicPan(float pan);
+    void PlayMusic(std::string name);
+    void PlayMusic(std::string name, int loop);
     void StopMusic();
     void MusicHandler();
 
@@ -150,18 +200,89 @@ public:
     char* fstr(const char* format, ...) __attribute__((format(printf, 2, 3)));
     // The same, returning the number of characters kept in the buffer.
     int tstr(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    char* nth(int n);                        // 1st, 2nd, 3rd, 4th, ... 11th, 21st
+    std::string Hex(int n);                  // "%X"
+    int HexToInt(const std::string& s);      // base 16, clamped to the int range
+    std::string Bin(int n);                  // "%u": the value as unsigned decimal
+    int BinToInt(const std::string& s);      // base 2, clamped to the int range
+    int StrToInt(const std::string& s);      // decimal, clamped to the int range
+    int ToInt(const std::string& s);         // the same as StrToInt
+    char Char64(int n);                      // symbol of n mod 64: _ - 0..9 A..Z a..z
+    char Char64b(int n);                     // the same with a space for 0
+    int Int64(char c);                       // inverse of Char64, 0..63
+    std::string Char64x4(long n);            // bits 0..23 as four symbols, lowest first
+    int Int64x4(const char* s);              // four symbols back to 0..16,777,215
+    int SixDigitString(const std::string& s);            // up to six letters to a number
+    std::string SixDigitString(long a);                  // 30 bits as six letters
+    std::string SixDigitString(long a, long b);          // twelve letters
+    std::string SixDigitString(long a, long b, long c);  // eighteen letters
+    std::string Left(const std::string& s, int n);
+    std::string Mid(const std::string& s, int start, int n);
+    std::string Right(const std::string& s, int n);
+    std::string LeftPad(const std::string& s, unsigned n, char c);
+    std::string RightPad(const std::string& s, unsigned n, char c);
+    std::string Trim(const std::string& s);
+    std::string Strip(const std::string& s);
+    std::string iniLeft(const std::string& s);   // text before the first '=', or NotFound
+    std::string iniRight(const std::string& s);  // text after the first '=', or NotFound
+    std::string Split(const std::string& s, char sep, int n);  // field n from 1, or NotFound
+    int SplitCount(const std::string& s, char sep);
+    int Checksum(const std::string& s, int seed);  // 0..3716
+    int Checksum(const std::string& s);            // seeded with GameNum
+    std::string Tovcrunch(const std::string& s);   // run-length packing
+    std::string Tovucrunch(const std::string& s);  // its inverse
+    void SetTitle(const std::string& title);
+    std::string GetTitle();
     void SetKeyword(const std::string& keyword);
     void Rescramble();
+    std::string ScrambleTxt(const std::string& s);
+    std::string UnscrambleTxt(const std::string& s);
 
     // ---- calendar, maths, random numbers, geometry (maths.cpp) ----
+    // The calendar reads the local time from CalendarClock afresh on every call.
+    int Date_Day();
+    int Date_Month();
+    int Date_Year();
+    int Time_Hour();
+    int Time_Minute();
+    int Time_Second();
+    std::string Date_str();        // 07/03/2019
+    std::string Time_str();        // 09:05:03
+    std::string DateTime_str();    // 07/03/2019 09:05:03
+    std::string DateTime_file();   // 07-03-2019_09-05-03
+    std::string DateTime_fileb();  // 2019-03-07_09-05-03
     float Sin(float a);
     float Cos(float a);
+    float Mod(float a, float b);
+    float Abs(float a);
+    int Abs(int a);
+    float Atan2(float a, float b);
+    float Atan2(float x1, float y1, float x2, float y2);  // direction from 1 to 2
+    float aTan2(float a, float b);
+    float aTan2(float x1, float y1, float x2, float y2);
+    float Dist(float x1, float y1, float x2, float y2);
+    float Pyth(float a, float b);
     void SeedRnd();
     void SeedRnd(int s);
     float Rnd(float a, float b);
     float Rnd(float x);
     int Rand(float a, float b);
     int Rand(float x);
+    float tRnd(float a, float b);
+    float tRnd(float x);
+    int tRand(float a, float b);
+    int tRand(float x);
+    int SpiralAt(int x, int y, int w, int h);
+    float WhichWayDoIGo(float from, float to, float lo, float hi);
+    float WhichWayDoIGo(float from, float to);
+    int Collide_Point_Circle(float px, float py, float cx, float cy, float r);
+    int Collide_Circle_Circle(float x1, float y1, float r1, float x2, float y2, float r2);
+    int Collide_Line_Line(float x1, float y1, float x2, float y2, float x3, float y3, float x4,
+                          float y4);
+    int Collide_Rect_Rect(float x1, float y1, float w1, float h1, float x2, float y2, float w2,
+                          float h2);
+    int Collide_Rect_Rect_Complex(float x1, float y1, float w1, float h1, float x2, float y2,
+                                  float w2, float h2);
 };
 
 // ---- core globals: clock, rates, virtual screen (frame.cpp) ----
@@ -172,8 +293,7 @@ constexpr int BumpTop = 1, BumpLeft = 2;  // iBump: which side lost the band
 constexpr int RateWindowMs = 1000;        // length of an update or render rate sample
 constexpr int RestMaxMs = 999;            // Rest sleeps 1..RestMaxMs milliseconds
 extern long long GameStartTime;           // SysClockMs() at Begin or SetNum: origin of Mills
-extern int UpdateCountLive, RenderCountLive;
-extern int DebugToggle, ScreenshotToggle;
+extern int RenderCountLive;               // renders counted in the current rate sample
 extern int rw2, rh2;                      // centre of the visible virtual screen, in units
 extern int iBump;                         // 0, BumpTop or BumpLeft
 extern float ViewScale;                   // 2 / VirtualWidth
@@ -201,8 +321,14 @@ constexpr int FontwEntries = 136;
 extern const std::array<int, FontwEntries> fontw;
 
 // ---- input (input.cpp) ----
+extern int UpdateCountLive;     // polls counted in the current second
+extern int DebugToggle;         // F1 edge latch
+extern int ScreenshotToggle;    // F2 edge latch
+constexpr int UpdateRateWindowMs = 1000;
 
 // ---- sound (sound.cpp) ----
+constexpr float SfxPitchLow = 0.8f, SfxPitchHigh = 1.2f;   // random pitch of a plain PlaySFX
+constexpr float MusicPitchMin = 0.25f, MusicPitchMax = 4.0f;
 
 // ---- strings (strings.cpp) ----
 extern int TempstrUse;   // the Tempstr buffer used last
@@ -215,3 +341,6 @@ extern int jRand_Bit;
 extern int jRand_Plus;
 extern int jRand_Out;
 extern int jRand_tSeed;
+// The calendar's source of the current time: time(nullptr) unless a test sets its own.
+extern long long (*CalendarClock)();
+constexpr float NoColPoint = -3717;   // LastColPointX/Y when there is no meeting point

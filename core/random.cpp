@@ -25,6 +25,7 @@ constexpr int RndOutModSecond = 1310725;   // raw outputs are 0 .. RndOutModSeco
 constexpr int RndOutShiftFirst = 16;
 constexpr int RndOutShiftSecond = 1024;
 constexpr int RndClockOffset = 37171;      // added to the second clock read of tRnd
+constexpr int RndClockSeedStep = 7;        // weight of tRnd's counter in its last step
 constexpr double RandTop = 0.9999;         // widens Rnd's range so Rand reaches b
 
 // Remainder that is never negative. The sums are worked in 64 bits, so for the seeds the
@@ -78,4 +79,29 @@ float VornCore::Rnd(float x) { return Rnd(0, x); }
 
 int VornCore::Rand(float a, float b) { return static_cast<int>(std::floor(Rnd(a, RandTopOf(b)))); }
 
-int VornCore::Rand(float x) { return static_cast<int>(std::floor(Rnd(0, RandTopOf(x)))); }
+int VornCore::Rand(float x) { return Rand(0, x); }
+
+// Mixes two clock reads and the stream's accumulator with its own counter; of the seeded
+// stream it only reads jRand_Plus.
+float VornCore::tRnd(float a, float b) {
+    const int64_t tSeed = static_cast<int64_t>(jRand_tSeed) + 1;
+    jRand_tSeed = static_cast<int>(static_cast<uint32_t>(tSeed));
+    const int64_t c = Mills();
+    int64_t d = static_cast<int64_t>(Mills()) + RndClockOffset;
+    int64_t p = jRand_Plus;
+    d = Wrap(c + d + p + p, RndTableSize);
+    p = Wrap(Table(d) + c + p, RndPlusModFirst);
+    d = Wrap(d + p, RndTableSize);
+    p = Wrap(Table(d) + p + tSeed, RndPlusModSecond);
+    d = Wrap(d + p + c, RndTableSize);
+    int64_t o = Table(d) + tSeed + Table(c);
+    o = Wrap(o * RndOutShiftFirst + d + c, RndOutModFirst);
+    o = Wrap(o * RndOutShiftSecond + p + RndClockSeedStep * tSeed, RndOutModSecond);
+    return Scale(a, b, o);
+}
+
+float VornCore::tRnd(float x) { return tRnd(0, x); }
+
+int VornCore::tRand(float a, float b) { return static_cast<int>(std::floor(tRnd(a, RandTopOf(b)))); }
+
+int VornCore::tRand(float x) { return tRand(0, x); }

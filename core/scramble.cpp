@@ -34,3 +34,31 @@ void VornCore::Rescramble() {
         GameScramble[i] = static_cast<signed char>((i + key + GameNum) % ScrambleAlphabet);
     }
 }
+
+void VornCore::SetTitle(const std::string& title) {
+    CopyCut(GameTitle, title);
+    Rescramble();
+}
+
+std::string VornCore::GetTitle() { return GameTitle; }
+
+// Each character is shifted within ' '..'{' by a running sum of table entries that depends
+// only on the position, so equal texts scramble alike and a shared prefix stays shared.
+// Characters outside the alphabet count as a space. Remainders are kept non-negative, so
+// the output stays within the alphabet whatever bytes the keyword holds.
+std::string VornCore::ScrambleTxt(const std::string& s) {
+    const char* p = s.c_str();
+    std::string out(std::strlen(p), ' ');
+    int acc = 0;
+    for (std::size_t i = 0; i < out.size(); i++) {
+        int v = static_cast<signed char>(p[i]) - ScrambleFirstChar;
+        if (v < 0 || v >= ScrambleAlphabet) v = 0;
+        acc = (GameScramble[i % ScrambleTableSize] + acc) % ScrambleAlphabet;
+        if (acc < 0) acc += ScrambleAlphabet;
+        out[i] = static_cast<char>((v + acc) % ScrambleAlphabet + ScrambleFirstChar);
+    }
+    return out;
+}
+
+// The game never reads a scrambled text back; the score server does that.
+std::string VornCore::UnscrambleTxt(const std::string&) { return "I haven't coded this bit yet!"; }
