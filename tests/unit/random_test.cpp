@@ -7,8 +7,6 @@
 
 #include "helpers_fixture.h"
 
-extern long long GameStartTime;   // origin of Mills (frame code)
-
 namespace {
 long long FakeNow = 0;
 long long FakeClock() { return FakeNow; }
