@@ -3,6 +3,7 @@
 // sound, input, files and URLs, strings, clock, maths and random numbers.
 #pragma once
 
+#include <array>
 #include <string>
 
 #include "Vorn_glfw3.h"
@@ -106,15 +107,89 @@ public:
     void Tri_Fix(float x, float y, float w, float h, float shift);
 
     // ---- images, text, buffers (images.cpp) ----
+    void LoadImg(int slot, std::string name, int size);
+    void LoadFont(int slot, std::string name);
+    void DrawImg(int slot, float x, float y);
+    void DrawImg(int slot, float x, float y, int frame);
+    void DrawBlur(int slot, float x, float y);
+    void DrawBlur(int slot, float x, float y, int frame);
+    void QuadImg(int slot, float x1, float y1, float x2, float y2, float x3, float y3, float x4, float y4,
+                 int frame);
+    void DrawBuffer();
     void Text(float x, float y, std::string s);
     void Text(float x, float y, std::string s, float align);
+    void Text(float x, float y, std::string s, float align, float extra);
+    void Text(float x, float y, char c);
+    void Text(float x, float y, char c, float align);
+    void Text(float x, float y, char c, float align, float extra);
+    float StringWidth(std::string s);
+    float StringWidth(char c);
+    float CharWidth(char c);
+    void CreateBuffer(int slot, int side);
+    void BufferCLS(int slot);
+    void BufferFill(int slot, int red, int green, int blue, int alpha);
+    void BufferLine(int slot, float x1, float y1, float x2, float y2);
+    void BufferPlot(int slot, float x, float y);
+    void BufferTile(int destination, int source, float x, float y, int frame);
+    void TakeScreenshot();
+    void CopyBuffer();
 
     // ---- input (input.cpp) ----
     void PollInput(int invertY);
+    int PlayKey(int code);
+    int PlayKeyAll(int code);
+    float Joy(int n);
+    void SetKey(int input, int code);
+    int KeyValue(int input, int row);
+    void FlushKeys();
+    void LockForGet();
+    int GetKey();
+    std::string KeyName(int code);
+    int JoyDown(int b);
+    int JoyDown(int b, int pad);
+    float JoyAxis(int a);
+    float JoyAxis(int a, int pad);
+    float StickX();
+    float StickY();
+    float MouseX();
+    float MouseX(int i);
+    float MouseY();
+    float MouseY(int i);
+    int MouseDown();
+    int MouseDown(int i);
+    int MouseDown_Alt();
+    int MouseDown_Alt(int i);
+    int MouseHeld();
+    int MouseHeld(int i);
+    float TouchX();
+    float TouchX(int i);
+    float TouchY();
+    float TouchY(int i);
+    int TouchDown();
+    int TouchDown(int i);
+    int TouchDown_Alt();
+    int TouchDown_Alt(int i);
+    int TouchHeld();
+    int TouchHeld(int i);
     int mdall();
+    int MouseIn(float x, float y, float w, float h);
+    int MouseIn_Centered(float x, float y, float w, float h);
+    int MouseIn_Radius(float x, float y, float r);
+    void BumpCursor();
 
     // ---- sound and music (sound.cpp) ----
+    void LoadSFX(int slot);
+    void LoadSFX(int slot, std::string name);
+    void PlaySFX(int slot);
     void PlaySFX(int slot, float pitch);
+    void PlaySFX(int slot, float pitch, float volume);
+    void PlaySFX(int slot, float pitch, float volume, float pan);
+    void PlaySFX(int slot, float pitch, float volume, float pan, int loop);
+    void MusicPitch(float pitch);
+    void MusicVolume(float volume);
+    void MusicPan(float pan);
+    void PlayMusic(std::string name);
+    void PlayMusic(std::string name, int loop);
     void StopMusic();
     void MusicHandler();
 
@@ -218,8 +293,7 @@ constexpr int BumpTop = 1, BumpLeft = 2;  // iBump: which side lost the band
 constexpr int RateWindowMs = 1000;        // length of an update or render rate sample
 constexpr int RestMaxMs = 999;            // Rest sleeps 1..RestMaxMs milliseconds
 extern long long GameStartTime;           // SysClockMs() at Begin or SetNum: origin of Mills
-extern int UpdateCountLive, RenderCountLive;
-extern int DebugToggle, ScreenshotToggle;
+extern int RenderCountLive;               // renders counted in the current rate sample
 extern int rw2, rh2;                      // centre of the visible virtual screen, in units
 extern int iBump;                         // 0, BumpTop or BumpLeft
 extern float ViewScale;                   // 2 / VirtualWidth
@@ -239,10 +313,22 @@ double* NewRecord(int code);
 extern int DrawListFullLogged;
 
 // ---- images and text (images.cpp) ----
+constexpr int FontCell = 32;              // a font is a sheet of 32 x 32 cells
+constexpr int FontFirstChar = 32;         // frame n is the glyph of character n + 32
+constexpr int FontLastChar = 127;         // the last code with a fontw entry that text reads
+constexpr int FontwEntries = 136;
+// Advance of character n + 32 in font pixels, plus 1 (0 where the font has no glyph).
+extern const std::array<int, FontwEntries> fontw;
 
 // ---- input (input.cpp) ----
+extern int UpdateCountLive;     // polls counted in the current second
+extern int DebugToggle;         // F1 edge latch
+extern int ScreenshotToggle;    // F2 edge latch
+constexpr int UpdateRateWindowMs = 1000;
 
 // ---- sound (sound.cpp) ----
+constexpr float SfxPitchLow = 0.8f, SfxPitchHigh = 1.2f;   // random pitch of a plain PlaySFX
+constexpr float MusicPitchMin = 0.25f, MusicPitchMax = 4.0f;
 
 // ---- strings (strings.cpp) ----
 extern int TempstrUse;   // the Tempstr buffer used last
