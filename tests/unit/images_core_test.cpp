@@ -218,6 +218,14 @@ TEST_F(CoreImages, TakeScreenshotSavesUnderTheScreenshotName) {
     EXPECT_EQ(w, 4u);
 }
 
+TEST_F(CoreImages, SetWindowRecreatesTheWindowAtThatSize) {
+    Captured([] { Core.SetWindow(640, 360); });
+    ASSERT_FALSE(FakeGlfw.windows.empty());
+    EXPECT_EQ(FakeGlfw.windows.back().width, 640);
+    EXPECT_EQ(FakeGlfw.windows.back().height, 360);
+    window = nullptr;
+}
+
 TEST_F(CoreImages, SysInitLeavesEverySlotEmpty) {
     ASys.iFrames[3] = 5;
     ASys.iFrames[99] = 0;
