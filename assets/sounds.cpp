@@ -21,15 +21,18 @@ std::vector<float> render(float seconds, const std::function<float(float t)>& vo
     return out;
 }
 
-// 01, never played by the game: a small rising bubble.
-std::vector<float> bubble() {
+// A sine gliding from `fromHz` to `toHz` over `glide` seconds under a plucked envelope.
+std::vector<float> chirp(float seconds, float fromHz, float toHz, float glide, float attack, float decay) {
     double phase = 0;
-    return render(0.16f, [&](float t) {
-        float hz = 320.0f + 900.0f * std::min(t / 0.09f, 1.0f);
+    return render(seconds, [&](float t) {
+        float hz = fromHz + (toHz - fromHz) * std::min(t / glide, 1.0f);
         phase += hz / Rate;
-        return sine(phase) * pluck(t, 0.004f, 0.05f);
+        return sine(phase) * pluck(t, attack, decay);
     });
 }
+
+// 01, never played by the game: a small rising bubble.
+std::vector<float> bubble() { return chirp(0.16f, 320, 1220, 0.09f, 0.004f, 0.05f); }
 
 // 02, a gem eaten: two quick bright bell notes a fifth apart.
 std::vector<float> gem() {
@@ -126,14 +129,7 @@ std::vector<float> confirm() {
 }
 
 // 99, menu cursor move: one short soft blip.
-std::vector<float> move() {
-    double phase = 0;
-    return render(0.07f, [&](float t) {
-        float hz = 900.0f + 300.0f * std::min(t / 0.03f, 1.0f);
-        phase += hz / Rate;
-        return sine(phase) * pluck(t, 0.001f, 0.018f);
-    });
-}
+std::vector<float> move() { return chirp(0.07f, 900, 1200, 0.03f, 0.001f, 0.018f); }
 
 struct Effect {
     int number;

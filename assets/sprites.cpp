@@ -76,7 +76,8 @@ Canvas bomb() {
     c.fill(shape::rotated(shape::box(10.6f, 4.9f, 1.7f, 1.2f, 0.3f), 10.6f, 4.9f, 45), rgb(200, 160, 60));
     c.fill(shape::segment(11.4f, 4.1f, 12.6f, 3.1f, 0.5f), rgb(150, 110, 70));
     c.fill(shape::circle(13.0f, 2.9f, 2.9f), radial(13.0f, 2.9f, 2.9f, rgb(255, 230, 120), rgb(255, 120, 0, 0)));
-    c.fill(shape::star(13.0f, 2.9f, 2.9f, 0.7f, 4, 0), rgb(255, 255, 220));
+    c.fill(shape::star(13.0f, 2.9f, 3.4f, 0.9f, 4, 0), rgb(255, 255, 220));
+    c.fill(shape::circle(13.0f, 2.9f, 1.2f), grey(1.0f));
     return c;
 }
 
