@@ -78,6 +78,7 @@ TEST(PicturesGl, SheetFrameAndTextReachTheScreenshot) {
     std::filesystem::create_directories(tmp);
     const std::string shot = tmp + "/pictures_shot.png";
     std::filesystem::remove(shot);
+    ASSERT_LT(shot.size(), sizeof ASys.ScreenshotName) << "scratch folder path too long for a screenshot name";
 
     Core.Begin(556, "Pictures Test");
     std::snprintf(Core.home, sizeof Core.home, "%s", data.parent_path().parent_path().c_str());

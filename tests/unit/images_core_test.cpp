@@ -207,8 +207,9 @@ TEST_F(CoreImages, BufferForwardersDrawWithColourA) {
 TEST_F(CoreImages, TakeScreenshotSavesUnderTheScreenshotName) {
     ASys.CanvasWidth = 4;
     ASys.CanvasHeight = 2;
-    std::string path = TmpDir() + "/core_shot.png";
+    std::string path = TmpDir() + "/s.png";
     std::remove(path.c_str());
+    ASSERT_LT(path.size(), sizeof ASys.ScreenshotName) << "scratch folder path too long for a screenshot name";
     std::snprintf(ASys.ScreenshotName, sizeof ASys.ScreenshotName, "%s", path.c_str());
     std::string out = Captured([] { Core.TakeScreenshot(); });
     EXPECT_TRUE(HasLogLine(out, "Saving Image - 4x2  to " + path)) << out;

@@ -21,11 +21,15 @@ inline std::ostream& operator<<(std::ostream& os, const Rgba& c) {
     return os << "(" << c.r << ", " << c.g << ", " << c.b << ", " << c.a << ")";
 }
 
-// A folder below the scratch folder, created if needed.
-inline std::string TmpDir(const std::string& sub = "images") {
+// A folder of the running test's own below the scratch folder, created if needed, so that
+// tests run in parallel processes never share a file.
+inline std::string TmpDir(const std::string& sub = "img") {
+    const testing::TestInfo* test = testing::UnitTest::GetInstance()->current_test_info();
     std::string dir = BRINDLEWICK_TEST_TMP;
-    mkdir(dir.c_str(), 0755);
-    dir += "/" + sub;
+    for (std::string part : {sub, std::string(test->name())}) {
+        mkdir(dir.c_str(), 0755);
+        dir += "/" + part;
+    }
     mkdir(dir.c_str(), 0755);
     return dir;
 }

@@ -114,8 +114,9 @@ TEST_F(Grabs, ScreenToBufferCopiesTheWindowUpright) {
 
 TEST_F(Grabs, ScreenshotSavesTheWindowAsAPng) {
     Window(64, 32);
-    std::string path = TmpDir() + "/Screenshot_test.png";
+    std::string path = TmpDir() + "/s.png";
     std::remove(path.c_str());
+    ASSERT_LT(path.size(), sizeof ASys.ScreenshotName) << "scratch folder path too long for a screenshot name";
     std::snprintf(ASys.ScreenshotName, sizeof ASys.ScreenshotName, "%s", path.c_str());
     std::string out = Captured([] { ASys.Screenshot(); });
     EXPECT_TRUE(HasLogLine(out, "Saving Image - 64x32  to " + path)) << out;
