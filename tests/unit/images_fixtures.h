@@ -6,11 +6,12 @@
 #include <lodepng.h>
 #include <sys/stat.h>
 
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
 
-#include "Vorn_glfw3.h"
+#include "VornCore.h"
 
 struct Rgba {
     int r, g, b, a;
@@ -90,4 +91,23 @@ inline std::string Captured(const std::function<void()>& run) {
 // Whether the log holds the line exactly (after its number).
 inline bool HasLogLine(const std::string& out, const std::string& text) {
     return out.find("> " + text + "\n") != std::string::npos;
+}
+
+// An 800 x 600 virtual screen as the last render left it, with an empty draw list.
+inline void LandscapeScreen() {
+    ASys.VirtualWidth = 800;
+    ASys.ImageZoom = 1;
+    ViewScale = 2 / ASys.VirtualWidth;
+    rw2 = 400;
+    rh2 = 300;
+    ASys.DrawTo = 0;
+}
+
+// A screenshot name in the test's scratch folder, with no file there yet.
+inline std::string FreshScreenshotName() {
+    std::string path = TmpDir() + "/s.png";
+    std::remove(path.c_str());
+    EXPECT_LT(path.size(), sizeof ASys.ScreenshotName) << "scratch folder path too long for a screenshot name";
+    std::snprintf(ASys.ScreenshotName, sizeof ASys.ScreenshotName, "%s", path.c_str());
+    return path;
 }

@@ -114,10 +114,7 @@ TEST_F(Grabs, ScreenToBufferCopiesTheWindowUpright) {
 
 TEST_F(Grabs, ScreenshotSavesTheWindowAsAPng) {
     Window(64, 32);
-    std::string path = TmpDir() + "/s.png";
-    std::remove(path.c_str());
-    ASSERT_LT(path.size(), sizeof ASys.ScreenshotName) << "scratch folder path too long for a screenshot name";
-    std::snprintf(ASys.ScreenshotName, sizeof ASys.ScreenshotName, "%s", path.c_str());
+    const std::string path = FreshScreenshotName();
     std::string out = Captured([] { ASys.Screenshot(); });
     EXPECT_TRUE(HasLogLine(out, "Saving Image - 64x32  to " + path)) << out;
     std::vector<unsigned char> png;

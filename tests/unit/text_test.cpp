@@ -7,6 +7,7 @@
 
 #include "VornCore.h"
 #include "fakes.h"
+#include "images_fixtures.h"
 
 namespace {
 
@@ -23,12 +24,7 @@ class TextTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ResetFakes();
-        ASys.VirtualWidth = 800;
-        ASys.ImageZoom = 1;
-        ViewScale = 2 / ASys.VirtualWidth;
-        rw2 = 400;
-        rh2 = 300;
-        ASys.DrawTo = 0;
+        LandscapeScreen();
         for (int& f : ASys.iFrames) f = -1;
         ASys.iFrames[Font] = 96;
         ASys.FontImage = Font;
