@@ -39,18 +39,20 @@ const std::array<int, FontwEntries> fontw = BuildFontw();
 
 namespace {
 
-// The data-folder path of an image name: backslashes become "/", and ".png" is added unless
-// the name already ends in ".png", ".Png" or ".PNG".
+// Whether a name already ends in ".png", ".Png" or ".PNG" (any other mix of capitals gets
+// ".png" added to it).
 bool HasPngExtension(const std::string& name) {
     static constexpr std::string_view Extensions[] = {".png", ".Png", ".PNG"};
-    if (name.size() < 4) return false;
-    std::string_view tail(name.data() + name.size() - 4, 4);
+    constexpr size_t Length = 4;
+    if (name.size() < Length) return false;
+    std::string_view tail(name.data() + name.size() - Length, Length);
     for (std::string_view e : Extensions)
         if (tail == e) return true;
     return false;
 }
 
-// Logs the load with its label and hands the data-folder path of the name to the backend.
+// Logs the load with its label and hands the data-folder path of the name (backslashes
+// turned into "/") to the backend.
 void LoadIntoSlot(VornCore& core, int slot, std::string name, unsigned int size, const char* logFormat) {
     for (char& c : name)
         if (c == '\\') c = '/';
