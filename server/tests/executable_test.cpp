@@ -12,7 +12,6 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -116,12 +115,9 @@ class Child {
 class ExecutableTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/brindlewick-exe-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-    db_ = dir_ + "/scores.db";
+    ASSERT_TRUE(dir_.Made());
+    db_ = dir_.Path() + "/scores.db";
   }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
 
   // The port from the "Listening on 127.0.0.1:N" line, -1 when none came.
   static int ListeningPort(Child& child) {
@@ -129,7 +125,8 @@ class ExecutableTest : public ::testing::Test {
     return child.WaitForLine("Listening on 127.0.0.1:", rest) ? std::atoi(rest.c_str()) : -1;
   }
 
-  std::string dir_, db_;
+  TempFolder dir_;
+  std::string db_;
 };
 
 TEST_F(ExecutableTest, ServesOnAPickedPortAndStopsCleanlyOnSignals) {
@@ -162,7 +159,7 @@ TEST_F(ExecutableTest, RefusesAPortAlreadyInUse) {
   ASSERT_GT(firstPort, 0) << first.Output();
   const std::string port = std::to_string(firstPort);
 
-  Child second({"--port", port, "--db", dir_ + "/other.db"});
+  Child second({"--port", port, "--db", dir_.Path() + "/other.db"});
   EXPECT_EQ(second.WaitExit(), 1) << second.Output();
   EXPECT_NE(second.Output().find("Cannot listen on 127.0.0.1:" + port), std::string::npos)
       << second.Output();

@@ -187,15 +187,24 @@ struct LoopbackServer::Parts {
   ScoreHttpServer http;
 };
 
-LoopbackServer::LoopbackServer() {
+TempFolder::TempFolder() {
   char pattern[] = "/tmp/brindlewick-scores-XXXXXX";
-  if (!::mkdtemp(pattern)) {
+  if (::mkdtemp(pattern)) path_ = pattern;
+}
+
+TempFolder::~TempFolder() {
+  if (path_.empty()) return;
+  std::error_code ignored;
+  std::filesystem::remove_all(path_, ignored);
+}
+
+LoopbackServer::LoopbackServer() {
+  if (!dir_.Made()) {
     error_ = "cannot create a temporary folder";
     return;
   }
-  dir_ = pattern;
-  dbPath_ = dir_ + "/scores.db";
-  logPath_ = dir_ + "/server.log";
+  dbPath_ = dir_.Path() + "/scores.db";
+  logPath_ = dir_.Path() + "/server.log";
   std::FILE* file = std::fopen(logPath_.c_str(), "w");
   if (!file) {
     error_ = "cannot create " + logPath_;
@@ -216,10 +225,6 @@ LoopbackServer::~LoopbackServer() {
   if (parts_) parts_->http.Stop();
   if (thread_.joinable()) thread_.join();
   parts_.reset();
-  if (!dir_.empty()) {
-    std::error_code ignored;
-    std::filesystem::remove_all(dir_, ignored);
-  }
 }
 
 std::string DumpDatabase(const std::string& path) {

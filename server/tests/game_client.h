@@ -50,6 +50,21 @@ struct GameBoard {
 // reads as "-=+=-"), names cut to 12 characters, scores read with atoi.
 std::array<GameBoard, BoardCount> ReadGameBoards(const std::string& payload);
 
+// A new empty folder below /tmp, removed with everything in it at the end.
+class TempFolder {
+ public:
+  TempFolder();
+  ~TempFolder();
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+
+  bool Made() const { return !path_.empty(); }
+  const std::string& Path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
 // A score server on a free loopback port, serving from a new database in a
 // temporary folder that is removed again with the server.
 class LoopbackServer {
@@ -67,7 +82,8 @@ class LoopbackServer {
 
  private:
   struct Parts;
-  std::string dir_, dbPath_, logPath_, error_;
+  TempFolder dir_;
+  std::string dbPath_, logPath_, error_;
   std::unique_ptr<Parts> parts_;
   std::thread thread_;
   int port_ = -1;

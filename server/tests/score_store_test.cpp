@@ -2,7 +2,6 @@
 // ranking and its ties, persistence across reopening, WAL mode.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 
@@ -15,17 +14,12 @@ namespace {
 class ScoreStoreTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/brindlewick-store-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-    path_ = dir_ + "/scores.db";
+    ASSERT_TRUE(dir_.Made());
+    path_ = dir_.Path() + "/scores.db";
     std::string error;
     ASSERT_TRUE(store_.Open(path_, error)) << error;
   }
-  void TearDown() override {
-    store_.Close();
-    std::filesystem::remove_all(dir_);
-  }
+  void TearDown() override { store_.Close(); }
 
   OnlineBoards Submit(const std::string& id, const std::string& name,
                       const std::array<int, BoardCount>& bests) {
@@ -35,7 +29,8 @@ class ScoreStoreTest : public ::testing::Test {
     return top;
   }
 
-  std::string dir_, path_;
+  TempFolder dir_;
+  std::string path_;
   ScoreStore store_;
 };
 
