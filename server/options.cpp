@@ -1,4 +1,5 @@
-// Parsing of the score server's command-line flags.
+// Parsing of the score server's command-line flags into ServerOptions, and
+// the usage text that --help and every flag error print.
 #include "options.h"
 
 namespace scores {

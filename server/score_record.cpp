@@ -1,4 +1,5 @@
-// Parsing, validation and formatting of the game's score record.
+// Parsing, validation and formatting of the game's score record: each field
+// is checked against the exact form the game writes it in.
 #include "score_record.h"
 
 #include <cstdio>

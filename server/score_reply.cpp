@@ -1,4 +1,5 @@
-// Building the framed reply payload from the top five of every board.
+// Building the reply payload from the top five of every board, and framing
+// it between the delimiters the game's HTTP client scans for.
 #include "score_reply.h"
 
 namespace scores {

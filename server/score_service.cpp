@@ -15,6 +15,10 @@ namespace {
 bool SplitQuery(const std::string& query, std::string& game, std::string& score,
                 std::string& reason) {
   bool haveGame = false, haveScore = false;
+  if (query.empty()) {
+    reason = "missing Game";
+    return false;
+  }
   std::size_t start = 0;
   while (start <= query.size()) {
     std::size_t end = query.find('&', start);
@@ -66,9 +70,9 @@ ServiceReply ScoreService::Refuse(const std::string& reason) const {
 }
 
 ServiceReply ScoreService::HandleScores(const std::string& query) {
-  // Each escaped character takes at most five, so a longer query cannot hold
-  // a record the game could send; refusing it early bounds all later work.
-  constexpr std::size_t EscapedRecordLimit = 5 * MaxRecordLength;
+  // An escaped character takes at most one token, so a longer value cannot
+  // hold a record the game could send; refusing it early bounds later work.
+  constexpr std::size_t EscapedRecordLimit = EscapeTokenLength * MaxRecordLength;
   std::string gameText, escaped, reason;
   if (!SplitQuery(query, gameText, escaped, reason)) return Refuse(reason);
 

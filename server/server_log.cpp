@@ -1,4 +1,5 @@
-// Numbered log lines, one lock around numbering and writing.
+// Numbered log lines: one lock around numbering and writing, so lines from
+// request threads never interleave and their numbers stay in order.
 #include "server_log.h"
 
 namespace scores {

@@ -20,7 +20,6 @@ constexpr std::array<Token, 19> TokenTable = {{
 
 constexpr char TokenStart[] = "*!";
 constexpr char TokenEnd[] = "!*";
-constexpr std::size_t TokenLength = 5;
 
 const Token* TokenForCharacter(char c) {
   for (const Token& t : TokenTable)
@@ -36,7 +35,7 @@ const Token* TokenForLetter(char letter) {
 
 // True when text[i..] has the token shape "*!X!*" with X a capital letter.
 bool TokenShapeAt(const std::string& text, std::size_t i) {
-  return i + TokenLength <= text.size() && text.compare(i, 2, TokenStart) == 0 &&
+  return i + EscapeTokenLength <= text.size() && text.compare(i, 2, TokenStart) == 0 &&
          text[i + 2] >= 'A' && text[i + 2] <= 'Z' &&
          text.compare(i + 3, 2, TokenEnd) == 0;
 }
@@ -68,7 +67,7 @@ bool UnescapeTokens(const std::string& escaped, std::string& plain) {
       const Token* t = TokenForLetter(escaped[i + 2]);
       if (!t) return false;
       plain += t->character;
-      i += TokenLength;
+      i += EscapeTokenLength;
       continue;
     }
     const char c = escaped[i];

@@ -7,6 +7,9 @@
 
 namespace scores {
 
+// Every token is five characters: "*!", a capital letter, "!*".
+constexpr std::size_t EscapeTokenLength = 5;
+
 // The game's escaping: each table character becomes its token, bytes of value
 // 128..255 are dropped, every other character is copied.
 std::string EscapeTokens(const std::string& text);
