@@ -136,10 +136,30 @@ public:
     float Keyv[128];
 
     // ---- window, log and shutdown (window.cpp) ----
+    void SysInit(const char* title);
+    void SetScreen(int width, int height);
+    void FlipFull();
+    void HiResRender();
+    void Force1920();
+    void Close();
+    char* fstrSys(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    void Debuglog(const char* text);
 
     // ---- renderer (renderer.cpp) ----
+    void RenderBuffer();
+    void RenderSys(float overscan);
+    void RenderRect(int first);
+    void RenderQuad(int first);
+    void RenderOval(int first);
+    void RenderLine(int first);
+    void RenderFan(int first);
+    void RenderTri(int first);
+    void RenderImage(int first);
+    void RenderQuadImage(int first);
+    void RenderImageBlur(int first);
 
     // ---- image slots, PNG files, buffers (images.cpp) ----
+    void Screenshot();
 
     // ---- input polling and bindings (input.cpp) ----
     void PollInputB(int flip);
@@ -172,8 +192,29 @@ extern std::vector<unsigned char> WhiteBlock;
 extern char TempstrSys[1024];
 extern int DebugMessages;
 extern std::string KeyName[KeyNames];
+constexpr int StartWindowWidth = 256, StartWindowHeight = 128;  // the first, small window
+constexpr int WindowWidth = 800, WindowHeight = 600;            // the real window
+constexpr float StartVirtualWidth = 800;
+// Prints a GLFW error to standard error; installed with glfwSetErrorCallback.
+void error_callback(int code, const char* description);
 
 // ---- renderer state (renderer.cpp) ----
+constexpr int TexNone = -1;            // TexUse: no batch open
+constexpr int TexFlat = -2;            // TexUse: flat shapes, textured with WhiteBlock
+constexpr int TexBlurOffset = 200;     // TexUse: slot + 200 for a slot's blurred pixels
+constexpr int BatchShapeLimit = 50000; // a batch is cut once it holds more shapes than this
+constexpr int WhiteBlockSide = 8;      // WhiteBlock is 8 x 8 RGBA texels
+constexpr int WedgeCount = 36;         // wedges of an oval or fan
+constexpr double WedgeDegrees = 10;
+constexpr double RenderDegToRad = 0.017453;  // the renderer's degrees-to-radians factor
+constexpr int ImageSlotsDrawn = 100;   // slots 0..99 (and ImgGrab) are drawable
+extern double DrawR[DrawCopyRecords * DrawFields];
+extern int DrawToRT;
+extern int TexUse;
+extern int TriCount;
+extern int RenderMode;
+extern int Wireframe;
+extern float OverscanScaleX, OverscanScaleY;
 
 // ---- image slot table (images.cpp) ----
 extern std::vector<unsigned char> Image[ImageSlots];

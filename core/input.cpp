@@ -5,10 +5,6 @@
 
 #include <cstring>
 
-int UpdateCountLive = 0;
-int DebugToggle = 0;
-int ScreenshotToggle = 0;
-
 namespace {
 
 // A pad value counts as pressed, or a stick as pushed, beyond this.
