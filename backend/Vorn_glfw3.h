@@ -159,7 +159,17 @@ public:
     void RenderImageBlur(int first);
 
     // ---- image slots, PNG files, buffers (images.cpp) ----
+    void GetPNG(int slot, const char* path, unsigned int size);
+    void GrabBuffer();
     void Screenshot();
+    void SavePNG(const char* path, int slot, unsigned int width, unsigned int height);
+    void ScreenToBuffer();
+    void Buffer_Create(int slot, int side);
+    void Buffer_Fill(int slot, int red, int green, int blue, int alpha);
+    void Buffer_Plot(int slot, float x, float y, float red, float green, float blue, float alpha);
+    void Buffer_Line(int slot, float x1, float y1, float x2, float y2, float red, float green, float blue,
+                     float alpha);
+    void Buffer_Tile(int destination, int source, float x, float y, int frame);
 
     // ---- input polling and bindings (input.cpp) ----
     void PollInputB(int flip);
@@ -217,6 +227,19 @@ extern int Wireframe;
 extern float OverscanScaleX, OverscanScaleY;
 
 // ---- image slot table (images.cpp) ----
+constexpr int ImgLoadable = 100;          // GetPNG and the game use slots 0..99
+constexpr int ImgCreatable = 101;         // Buffer_Create accepts 0..100
+constexpr int SpriteBorder = 4;           // transparent texels around every sprite of a sheet
+constexpr int SpritePitchExtra = 2 * SpriteBorder;  // cell pitch = sprite size + 8
+constexpr int SheetMinSide = 64;          // smallest sheet texture side
+constexpr int SheetMaxPow2Side = 2048;    // sheet sides up to this are raised to a power of two
+constexpr int GrabMinSide = 64;           // smallest grab square
+constexpr int GrabMaxSide = 4096;         // largest grab square; a larger window is cropped
+constexpr int ColourKeyHigh = 250;        // a key channel is "full" above this
+constexpr int ColourKeyLow = 4;           // and "empty" at or below this
+constexpr int TextureMaxSide = 8192;      // no slot texture is made larger than this square
+constexpr unsigned PngMaxSide = 16384;    // PNG headers claiming more are refused before decoding
+constexpr unsigned long long PngMaxPixels = 1ull << 26;   // and so are more pixels than this
 extern std::vector<unsigned char> Image[ImageSlots];
 extern std::vector<unsigned char> ImageBlur[ImageSlots];
 extern int iFramesW[ImageSlots];

@@ -3,6 +3,7 @@
 // sound, input, files and URLs, strings, clock, maths and random numbers.
 #pragma once
 
+#include <array>
 #include <string>
 
 #include "Vorn_glfw3.h"
@@ -106,8 +107,32 @@ public:
     void Tri_Fix(float x, float y, float w, float h, float shift);
 
     // ---- images, text, buffers (images.cpp) ----
+    void LoadImg(int slot, std::string name, int size);
+    void LoadFont(int slot, std::string name);
+    void DrawImg(int slot, float x, float y);
+    void DrawImg(int slot, float x, float y, int frame);
+    void DrawBlur(int slot, float x, float y);
+    void DrawBlur(int slot, float x, float y, int frame);
+    void QuadImg(int slot, float x1, float y1, float x2, float y2, float x3, float y3, float x4, float y4,
+                 int frame);
+    void DrawBuffer();
     void Text(float x, float y, std::string s);
     void Text(float x, float y, std::string s, float align);
+    void Text(float x, float y, std::string s, float align, float extra);
+    void Text(float x, float y, char c);
+    void Text(float x, float y, char c, float align);
+    void Text(float x, float y, char c, float align, float extra);
+    float StringWidth(std::string s);
+    float StringWidth(char c);
+    float CharWidth(char c);
+    void CreateBuffer(int slot, int side);
+    void BufferCLS(int slot);
+    void BufferFill(int slot, int red, int green, int blue, int alpha);
+    void BufferLine(int slot, float x1, float y1, float x2, float y2);
+    void BufferPlot(int slot, float x, float y);
+    void BufferTile(int destination, int source, float x, float y, int frame);
+    void TakeScreenshot();
+    void CopyBuffer();
 
     // ---- input (input.cpp) ----
     void PollInput(int invertY);
@@ -278,6 +303,12 @@ double* NewRecord(int code);
 extern int DrawListFullLogged;
 
 // ---- images and text (images.cpp) ----
+constexpr int FontCell = 32;              // a font is a sheet of 32 x 32 cells
+constexpr int FontFirstChar = 32;         // frame n is the glyph of character n + 32
+constexpr int FontLastChar = 127;         // the last code with a fontw entry that text reads
+constexpr int FontwEntries = 136;
+// Advance of character n + 32 in font pixels, plus 1 (0 where the font has no glyph).
+extern const std::array<int, FontwEntries> fontw;
 
 // ---- input (input.cpp) ----
 
