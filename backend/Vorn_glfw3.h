@@ -58,6 +58,21 @@ constexpr int SoundSlots = 105;
 constexpr int SfxSources = 31;      // sources 0..30 play effects
 constexpr int MusicSource = 31;     // source 31 streams music
 constexpr int MusicBuffers = 4;
+constexpr int AudioSources = 32;    // SfxSources effect sources and the music source
+constexpr int SfxFields = 10;       // SFXData entries per slot
+constexpr int SfxBytes = 0, SfxFrames = 1, SfxChannels = 2, SfxBytesPerSample = 3, SfxRate = 4;
+constexpr float SfxPitchMin = 0.25f, SfxPitchMax = 16.0f;
+// MusicPlaying: which kind of stream is running.
+constexpr int MusicNone = 0, MusicWav = 1, MusicOgg = 2;
+// MusicSet: the settings applied to the music source on every pass.
+constexpr int MusicSetCount = 10;
+constexpr int MusicPitchSet = 1, MusicVolumeSet = 2, MusicPanSet = 3;
+// MusicBufferStats: the sample format of the running stream.
+constexpr int MusicStatsCount = 10;
+constexpr int MusicStatFormat = 1, MusicStatRate = 4, MusicStatChannels = 5;
+constexpr int MusicPrimeTick = -3;        // MusicBufferTick at a start: four buffers to prime
+constexpr int MusicBlockBytes = 16384;    // one WAV stream block
+constexpr int OggBlockSamples = 16384;    // 16-bit samples (all channels) per Ogg block
 
 // ---- input -----------------------------------------------------------------------------
 constexpr int ButtonCodes = 128;
@@ -186,6 +201,14 @@ public:
     float vKey(int a, int b);
 
     // ---- sound effects and music (audio.cpp) ----
+    void GetWAV(int slot, const char* path);
+    void PlayWAV(int slot, float pitch, float volume, float pan, int loop);
+    void PlayMusic_Wav_Sys(const char* path, int loop);
+    void PlayMusic_Ogg_Sys(const char* path, int loop);
+    void BufferMusic_Wav_Sys();
+    void BufferMusic_Ogg_Sys();
+    void StopMusicSys();
+    void HandleMusicSys();
 
     // ---- file primitives (files.cpp) ----
 
@@ -258,6 +281,11 @@ extern unsigned int ALsource[32];
 extern unsigned int MusicBuffer[MusicBuffers];
 extern unsigned int ALbuffer[SoundSlots];
 extern int ALbufferActive[SoundSlots];
+extern int ALsourcebuffer[AudioSources];
+extern int ALChannel;
+extern int SFXData[SoundSlots][SfxFields];
+extern int MusicBufferTick;
+extern int MusicBufferStats[MusicStatsCount];
 
 // ---- files (files.cpp) ----
 

@@ -178,7 +178,18 @@ public:
     void BumpCursor();
 
     // ---- sound and music (sound.cpp) ----
+    void LoadSFX(int slot);
+    void LoadSFX(int slot, std::string name);
+    void PlaySFX(int slot);
     void PlaySFX(int slot, float pitch);
+    void PlaySFX(int slot, float pitch, float volume);
+    void PlaySFX(int slot, float pitch, float volume, float pan);
+    void PlaySFX(int slot, float pitch, float volume, float pan, int loop);
+    void MusicPitch(float pitch);
+    void MusicVolume(float volume);
+    void MusicPan(float pan);
+    void PlayMusic(std::string name);
+    void PlayMusic(std::string name, int loop);
     void StopMusic();
     void MusicHandler();
 
@@ -313,6 +324,8 @@ extern const std::array<int, FontwEntries> fontw;
 // ---- input (input.cpp) ----
 
 // ---- sound (sound.cpp) ----
+constexpr float SfxPitchLow = 0.8f, SfxPitchHigh = 1.2f;   // random pitch of a plain PlaySFX
+constexpr float MusicPitchMin = 0.25f, MusicPitchMax = 4.0f;
 
 // ---- strings (strings.cpp) ----
 extern int TempstrUse;   // the Tempstr buffer used last
