@@ -175,7 +175,9 @@ public:
     int MouseIn(float x, float y, float w, float h);
     int MouseIn_Centered(float x, float y, float w, float h);
     int MouseIn_Radius(float x, float y, float r);
+    int Button(int slot, float x, float y, int frame);
     void BumpCursor();
+    void SetScreenshotName();
 
     // ---- sound and music (sound.cpp) ----
     void LoadSFX(int slot);
