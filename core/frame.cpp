@@ -8,8 +8,7 @@
 #include <cstdio>
 
 long long GameStartTime = 0;
-int UpdateCountLive = 0, RenderCountLive = 0;
-int DebugToggle = 0, ScreenshotToggle = 0;
+int RenderCountLive = 0;
 int rw2 = 0, rh2 = 0;
 int iBump = 0;
 // The backend starts with an 800-unit screen, so the first update (before any render) lays

@@ -281,7 +281,7 @@ TEST_F(Draw, AFullListDropsRecordsAndLogsOncePerUpdate) {
     for (int i = DrawListRecords * DrawFields; i < DrawListDoubles; i++) ASSERT_EQ(ASys.Draw[i], Sentinel) << i;
     size_t first = out.find("> Draw List Full\n");
     ASSERT_NE(first, std::string::npos) << out;
-    EXPECT_EQ(out.find("Draw List Full", first + 1), std::string::npos) << out;
+    EXPECT_EQ(out.find("Draw List Full", first + sizeof "> Draw List Full"), std::string::npos) << out;
 
     // A new update may log again.
     DrawListFullLogged = 0;
