@@ -323,6 +323,9 @@ constexpr int FontwEntries = 136;
 extern const std::array<int, FontwEntries> fontw;
 
 // ---- input (input.cpp) ----
+extern int UpdateCountLive;     // polls counted in the current rate sample
+extern int DebugToggle;         // F1 edge latch
+extern int ScreenshotToggle;    // F2 edge latch
 
 // ---- sound (sound.cpp) ----
 constexpr float SfxPitchLow = 0.8f, SfxPitchHigh = 1.2f;   // random pitch of a plain PlaySFX

@@ -5,6 +5,10 @@
 
 #include <cstring>
 
+int UpdateCountLive = 0;
+int DebugToggle = 0;
+int ScreenshotToggle = 0;
+
 namespace {
 
 // A pad value counts as pressed, or a stick as pushed, beyond this.
