@@ -260,7 +260,7 @@ constexpr int GrabMinSide = 64;           // smallest grab square
 constexpr int GrabMaxSide = 4096;         // largest grab square; a larger window is cropped
 constexpr int ColourKeyHigh = 250;        // a key channel is "full" above this
 constexpr int ColourKeyLow = 4;           // and "empty" at or below this
-constexpr int TextureMaxSide = 8192;      // no slot texture is made larger than this square
+constexpr int TextureMaxSide = 4096;      // no slot texture is made larger than this square
 constexpr unsigned PngMaxSide = 16384;    // PNG headers claiming more are refused before decoding
 constexpr unsigned long long PngMaxPixels = 1ull << 26;   // and so are more pixels than this
 extern std::vector<unsigned char> Image[ImageSlots];
