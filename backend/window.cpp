@@ -62,6 +62,7 @@ void BuildKeyNames() {
 // Opens the default OpenAL device and context with the sources, the music buffers and the
 // listener; each failure is logged and leaves the rest of the audio unset.
 void OpenAudio() {
+    ALctx = nullptr;
     ALdev = alcOpenDevice(nullptr);
     if (!ALdev) {
         ASys.Debuglog("Audio Device Error");
