@@ -39,6 +39,8 @@ protected:
         ASys.StopMusicSys();
         if (capturing) log += ::testing::internal::GetCapturedStdout();
         capturing = false;
+        // The capture also took the failure messages: show them with the log around them.
+        if (HasFailure()) std::fputs(log.c_str(), stdout);
         ALctx = nullptr;
         ALdev = nullptr;
     }
