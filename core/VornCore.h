@@ -131,6 +131,7 @@ public:
     void BufferLine(int slot, float x1, float y1, float x2, float y2);
     void BufferPlot(int slot, float x, float y);
     void BufferTile(int destination, int source, float x, float y, int frame);
+    void SetWindow(int width, int height);
     void TakeScreenshot();
     void CopyBuffer();
 

@@ -230,5 +230,6 @@ void VornCore::BufferPlot(int slot, float x, float y) {
 void VornCore::BufferTile(int destination, int source, float x, float y, int frame) {
     ASys.Buffer_Tile(destination, source, x, y, frame);
 }
+void VornCore::SetWindow(int width, int height) { ASys.SetScreen(width, height); }
 void VornCore::TakeScreenshot() { ASys.Screenshot(); }
 void VornCore::CopyBuffer() { ASys.GrabBuffer(); }
