@@ -89,9 +89,8 @@ void PollMouse(VornSys& s) {
         wh = s.CanvasHeight;
     }
     const float r = ww > 0 ? s.VirtualWidth / ww : 0;
-    const float scaleX = 1, scaleY = 1;
-    p[PointerX] = static_cast<float>(cx - ww / 2) * scaleX * r + s.offx;
-    p[PointerY] = static_cast<float>(cy - wh / 2) * scaleY * r + s.offy;
+    p[PointerX] = static_cast<float>(cx - ww / 2) * OverscanScaleX * r + s.offx;
+    p[PointerY] = static_cast<float>(cy - wh / 2) * OverscanScaleY * r + s.offy;
     p[PointerMoveX] = p[PointerX] - p[PointerPrevX];
     p[PointerMoveY] = p[PointerY] - p[PointerPrevY];
     if (p[PointerPrevX] < 0) {
@@ -104,8 +103,45 @@ void PollKeys(VornSys& s) {
     for (const KeyGroup& g : KeyGroups)
         for (int key : g.keys)
             if (key != 0 && KeyDown(key)) s.Button[g.code] = 1;
+    if (glfwWindowShouldClose(window)) s.Button[FlagQuit] = 1;   // before F11 replaces the window
+    Wireframe = 0;
+    if (KeyDown(GLFW_KEY_F11)) {   // toggles on every poll while held
+        s.Button[FlagF11] = 1;
+        s.FlipFull();
+    }
+    if (KeyDown(GLFW_KEY_F9)) {
+        s.Button[FlagF9] = 1;
+        Wireframe = 1;
+    }
     s.Button[FlagFocus] = -1;
     if (window && glfwGetWindowAttrib(window, GLFW_FOCUSED)) s.Button[FlagFocus] = 1;
+}
+
+// Q with a digit re-creates the window, windowed, at one of these shapes; the height is the
+// monitor's less a margin, the width that height times the factor.
+struct WindowPreset {
+    int key;
+    double factor;
+};
+constexpr WindowPreset WindowPresets[] = {
+    {GLFW_KEY_1, 1.3333}, {GLFW_KEY_2, 1.77777}, {GLFW_KEY_3, 0.75},  {GLFW_KEY_4, 1.775},
+    {GLFW_KEY_5, 0.5633}, {GLFW_KEY_6, 2.16},    {GLFW_KEY_7, 0.4618},
+};
+constexpr int PresetMarginHeight = 128;   // monitor height less this
+constexpr int PresetWideKey = GLFW_KEY_6;  // the one preset that may be wider than the monitor
+constexpr int PresetWideShrink = 64;       // ... and then loses this much height first
+
+void PollWindowPresets(VornSys& s) {
+    for (const WindowPreset& preset : WindowPresets) {
+        if (!KeyDown(GLFW_KEY_Q) || !KeyDown(preset.key)) continue;
+        GLFWmonitor* monitor = glfwGetPrimaryMonitor();
+        const GLFWvidmode* mode = monitor ? glfwGetVideoMode(monitor) : nullptr;
+        if (!mode) return;
+        int h = mode->height - PresetMarginHeight;
+        if (preset.key == PresetWideKey && h * preset.factor > mode->width) h -= PresetWideShrink;
+        isFullscreen = 0;
+        s.SetScreen(static_cast<int>(h * preset.factor), h);
+    }
 }
 
 // The four pads into Joy. A pad becomes ready on the first poll that finds it at rest and
@@ -168,7 +204,7 @@ void VornSys::PollInputB(int flip) {
     }
     PollMouse(*this);
     PollKeys(*this);
-    if (glfwWindowShouldClose(window)) Button[FlagQuit] = 1;
+    PollWindowPresets(*this);
     PollPads(*this, flip);
     PollRedef();
 }
@@ -250,12 +286,8 @@ std::string VornSys::ButtonName(int code) {
     const int pad = PadOfCode(code);
     if (pad < 0 || !PadUsable(*this, pad)) return "N/A";
     const int n = code % PadCodeStride;
-    char text[64];
-    if (n < PadAxisBase)
-        std::snprintf(text, sizeof text, "Joy %i Button %i", pad + 1, n);
-    else
-        std::snprintf(text, sizeof text, "Joy %i Axis %i", pad + 1, n - PadAxisBase);
-    return text;
+    if (n < PadAxisBase) return fstrSys("Joy %i Button %i", pad + 1, n);
+    return fstrSys("Joy %i Axis %i", pad + 1, n - PadAxisBase);
 }
 
 void VornSys::BumpCursorSys() {

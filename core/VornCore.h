@@ -176,7 +176,9 @@ public:
     int MouseIn(float x, float y, float w, float h);
     int MouseIn_Centered(float x, float y, float w, float h);
     int MouseIn_Radius(float x, float y, float r);
+    int Button(int slot, float x, float y, int frame);
     void BumpCursor();
+    void SetScreenshotName();
 
     // ---- sound and music (sound.cpp) ----
     void LoadSFX(int slot);
@@ -322,10 +324,9 @@ constexpr int FontwEntries = 136;
 extern const std::array<int, FontwEntries> fontw;
 
 // ---- input (input.cpp) ----
-extern int UpdateCountLive;     // polls counted in the current second
+extern int UpdateCountLive;     // polls counted in the current rate sample
 extern int DebugToggle;         // F1 edge latch
 extern int ScreenshotToggle;    // F2 edge latch
-constexpr int UpdateRateWindowMs = 1000;
 
 // ---- sound (sound.cpp) ----
 constexpr float SfxPitchLow = 0.8f, SfxPitchHigh = 1.2f;   // random pitch of a plain PlaySFX

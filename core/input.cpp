@@ -56,11 +56,30 @@ void ToggleOnPress(int flag, int& latch, int& mode) {
 
 void VornCore::PollInput(int invertY) {
     UpdateCountLive++;
+    const int now = Mills();
+    if (now >= UpdateSec + RateWindowMs || now <= UpdateSec - RateWindowMs) {   // also if the clock went back
+        UpdateSec = now;
+        UpdateCount = UpdateCountLive;
+        UpdateCountLive = 0;
+    }
     ASys.PollInputB(invertY);
     ToggleOnPress(ASys.Button[FlagF1], DebugToggle, DebugMode);
     ToggleOnPress(ASys.Button[FlagF2], ScreenshotToggle, ScreenshotMode);
     if (ASys.Button[FlagQuit] == 1) GameBreak = 1;
     Active = ASys.Button[FlagFocus];
+    SetScreenshotName();
+}
+
+// The path the next F10 screenshot is saved under, with the time of this poll. A home folder
+// too long for ScreenshotName gives the bare file name, in the working folder, rather than a
+// cut-off path.
+void VornCore::SetScreenshotName() {
+    constexpr int room = sizeof ASys.ScreenshotName;
+    const std::string stamp = DateTime_fileb();
+    if (tstr("%s/Screenshot_%i_%s.png", home, GameNum, stamp.c_str()) >= room)
+        tstr("Screenshot_%i_%s.png", GameNum, stamp.c_str());
+    std::strncpy(ASys.ScreenshotName, Tempstr[TempstrUse], room - 1);
+    ASys.ScreenshotName[room - 1] = '\0';
 }
 
 int VornCore::PlayKey(int code) {
@@ -169,6 +188,15 @@ int VornCore::MouseIn_Radius(float x, float y, float r) {
         if (dx * dx + dy * dy <= r * r) return i + 1;
     }
     return 0;
+}
+
+int VornCore::Button(int slot, float x, float y, int frame) {
+    if (slot < 0 || slot >= ImgLoadable) return 0;
+    const float side = ASys.iFramesSquare[slot] * ASys.DrawSet[DsScaleX] * ViewScale;
+    DrawImg(slot, x, y, frame);
+    const int hit = MouseIn(x - side / 2, y - side / 2, side, side);
+    if (hit > 0 && PointerField(hit - 1, PointerLeft) == 0) return 0;   // hovering only
+    return hit;
 }
 
 void VornCore::BumpCursor() { ASys.BumpCursorSys(); }

@@ -5,6 +5,7 @@
 #include <AL/al.h>
 #include <AL/alc.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -17,7 +18,30 @@ FakeAlSource* Source(ALuint name) {
     auto it = FakeAl.sources.find(name);
     return it == FakeAl.sources.end() ? nullptr : &it->second;
 }
+bool IsPcmFormat(ALenum format) {
+    return format == AL_FORMAT_MONO8 || format == AL_FORMAT_MONO16 || format == AL_FORMAT_STEREO8 ||
+           format == AL_FORMAT_STEREO16;
+}
 }  // namespace
+
+void FakeAlRaise(int error) {
+    if (FakeAl.pendingError == 0) FakeAl.pendingError = error;
+}
+
+void FakeAlPlayBuffers(unsigned int source, int n) {
+    if (FakeAlSource* s = Source(source))
+        s->processed = std::min<int>(s->processed + n, static_cast<int>(s->queue.size()));
+}
+
+bool FakeAlBufferInUse(unsigned int buffer) {
+    for (const auto& entry : FakeAl.sources) {
+        const FakeAlSource& s = entry.second;
+        if (s.deleted) continue;
+        if (s.buffer == static_cast<int>(buffer) && buffer != 0) return true;
+        if (std::find(s.queue.begin(), s.queue.end(), buffer) != s.queue.end()) return true;
+    }
+    return false;
+}
 
 extern "C" {
 
@@ -66,12 +90,17 @@ void alGenBuffers(ALsizei n, ALuint* names) {
     }
 }
 void alDeleteBuffers(ALsizei n, const ALuint* names) {
+    for (ALsizei i = 0; i < n; ++i)
+        if (FakeAlBufferInUse(names[i])) return FakeAlRaise(AL_INVALID_OPERATION);
     for (ALsizei i = 0; i < n; ++i) {
         auto it = FakeAl.buffers.find(names[i]);
         if (it != FakeAl.buffers.end()) it->second.deleted = true;
     }
 }
 void alBufferData(ALuint name, ALenum format, const ALvoid* data, ALsizei size, ALsizei freq) {
+    if (!IsPcmFormat(format)) return FakeAlRaise(AL_INVALID_ENUM);
+    if (freq <= 0 || size < 0) return FakeAlRaise(AL_INVALID_VALUE);
+    if (FakeAlBufferInUse(name)) return FakeAlRaise(AL_INVALID_OPERATION);
     FakeAlBuffer& b = FakeAl.buffers[name];
     b.format = format;
     b.frequency = freq;
@@ -98,6 +127,7 @@ void alSourcei(ALuint name, ALenum param, ALint value) {
     FakeAlSource* s = Source(name);
     if (!s) return;
     if (param == AL_BUFFER) {
+        if (s->state == AL_PLAYING || s->state == AL_PAUSED) return FakeAlRaise(AL_INVALID_OPERATION);
         s->buffer = value;
         s->queue.clear();
         s->processed = 0;
@@ -126,40 +156,50 @@ void alGetSourcei(ALuint name, ALenum param, ALint* value) {
     FakeAlSource* s = Source(name);
     if (!s || !value) return;
     if (param == AL_SOURCE_STATE) *value = s->state;
-    if (param == AL_BUFFERS_PROCESSED) *value = s->processed;
+    if (param == AL_BUFFERS_PROCESSED)
+        *value = s->state == AL_STOPPED ? static_cast<ALint>(s->queue.size()) : s->state == AL_INITIAL ? 0 : s->processed;
     if (param == AL_BUFFERS_QUEUED) *value = static_cast<ALint>(s->queue.size());
     if (param == AL_BUFFER) *value = s->buffer;
     if (param == AL_LOOPING) *value = s->looping;
 }
+// Playing starts the source from the top of its queue; stopping leaves a source that never
+// played in its initial state, as OpenAL does.
 void alSourcePlay(ALuint name) {
     if (FakeAlSource* s = Source(name)) {
         s->state = AL_PLAYING;
+        s->processed = 0;
         s->plays++;
     }
 }
 void alSourceStop(ALuint name) {
     if (FakeAlSource* s = Source(name)) {
-        s->state = AL_STOPPED;
+        if (s->state != AL_INITIAL) s->state = AL_STOPPED;
         s->stops++;
     }
 }
 void alSourcePause(ALuint name) {
     if (FakeAlSource* s = Source(name)) s->state = AL_PAUSED;
 }
+// A source holding a buffer of its own (AL_BUFFER) takes no queue.
 void alSourceQueueBuffers(ALuint name, ALsizei n, const ALuint* buffers) {
-    if (FakeAlSource* s = Source(name))
-        for (ALsizei i = 0; i < n; ++i) s->queue.push_back(buffers[i]);
+    FakeAlSource* s = Source(name);
+    if (!s) return FakeAlRaise(AL_INVALID_NAME);
+    if (s->buffer != 0) return FakeAlRaise(AL_INVALID_OPERATION);
+    for (ALsizei i = 0; i < n; ++i) s->queue.push_back(buffers[i]);
 }
+// As in OpenAL: only played buffers come off (all of them on a stopped source, none on one
+// that never played); asking for more is an error that changes nothing.
 void alSourceUnqueueBuffers(ALuint name, ALsizei n, ALuint* buffers) {
     FakeAlSource* s = Source(name);
+    if (!s) return FakeAlRaise(AL_INVALID_NAME);
+    int played = s->state == AL_STOPPED ? static_cast<int>(s->queue.size())
+                 : s->state == AL_INITIAL ? 0
+                                          : s->processed;
+    if (n > played) return FakeAlRaise(AL_INVALID_VALUE);
     for (ALsizei i = 0; i < n; ++i) {
-        if (s && !s->queue.empty()) {
-            buffers[i] = s->queue.front();
-            s->queue.erase(s->queue.begin());
-            if (s->processed > 0) s->processed--;
-        } else {
-            buffers[i] = 0;
-        }
+        buffers[i] = s->queue.front();
+        s->queue.erase(s->queue.begin());
+        if (s->processed > 0) s->processed--;
     }
 }
 

@@ -28,7 +28,8 @@ struct FakeAlState {
     // Set by tests.
     bool deviceFails = false;
     bool contextFails = false;
-    int pendingError = 0;             // returned once by alGetError
+    int pendingError = 0;             // returned once by alGetError; the first error raised
+                                      // stays until it is read, as in OpenAL
 
     // Recorded.
     bool deviceOpen = false;
@@ -45,3 +46,11 @@ struct FakeAlState {
 };
 
 extern FakeAlState FakeAl;
+
+// Records an OpenAL error unless an earlier one is still unread.
+void FakeAlRaise(int error);
+// Marks the n oldest not yet played buffers of a source's queue as played.
+void FakeAlPlayBuffers(unsigned int source, int n);
+// True while a buffer is attached to a source or queued on one (OpenAL refuses to change or
+// delete it then).
+bool FakeAlBufferInUse(unsigned int buffer);

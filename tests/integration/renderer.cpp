@@ -8,37 +8,22 @@
 #include <cstdlib>
 #include <vector>
 
+#include "../draw_records.h"
 #include "Vorn_glfw3.h"
 
 namespace {
 
-using Record = std::array<double, DrawFields>;
+using Record = DrawRecord;
 using Rgb = std::array<int, 3>;
 
 constexpr int Width = 800, Height = 600;   // the window SysInit opens
 constexpr Rgb Background = {0, 0, 80};
 constexpr int Tolerance = 3;
 
-Record Rect(double x, double y, double w, double h, Rgb a, Rgb b, double alpha = 255) {
-    Record r{};
-    r[FieldCode] = CmdRect;
-    r[FieldX] = x;
-    r[FieldY] = y;
-    r[FieldW] = w;
-    r[FieldH] = h;
-    r[FieldColourA] = r[FieldColourB] = alpha;
-    for (int c = 0; c < 3; ++c) {
-        r[FieldColourA + 1 + c] = a[c];
-        r[FieldColourB + 1 + c] = b[c];
-    }
-    return r;
-}
+std::array<double, 4> Opaque(const Rgb& c) { return {255, double(c[0]), double(c[1]), double(c[2])}; }
 
-Record Blend(int mode) {
-    Record r{};
-    r[FieldCode] = CmdBlend;
-    r[1] = mode;
-    return r;
+Record Rect(double x, double y, double w, double h, const Rgb& a, const Rgb& b) {
+    return ShapeRecord(CmdRect, {x, y, w, h}, Opaque(a), Opaque(b));
 }
 
 class RendererGl : public ::testing::Test {
@@ -63,10 +48,7 @@ protected:
     // screenshots it reads after the swap: Mesa keeps the back buffer's contents, and a frame
     // that was lost would read as black and fail every check.
     void Render(const std::vector<Record>& list) {
-        for (size_t i = 0; i < list.size(); ++i)
-            std::copy(list[i].begin(), list[i].end(), ASys.Draw + i * DrawFields);
-        ASys.DrawTo = static_cast<int>(list.size());
-        ASys.RenderBuffer();
+        HandOver(list);
         ASys.RenderSys(0);
         ASSERT_EQ(ASys.CanvasWidth, Width);
         ASSERT_EQ(ASys.CanvasHeight, Height);
@@ -149,11 +131,11 @@ TEST_F(RendererGl, AdditiveBlendAddsAndTheNormalModeReplaces) {
         {"normal", BlendAlpha, {0, 100, 0}},
     };
     for (const Case& c : cases) {
-        Render({Rect(0, 0, 100, -100, red, red), Blend(c.mode), Rect(0, 0, 100, -100, green, green)});
+        Render({Rect(0, 0, 100, -100, red, red), BlendRecord(c.mode), Rect(0, 0, 100, -100, green, green)});
         EXPECT_TRUE(Near(At(400, 300), c.want)) << c.name;
     }
     // Additive over the background outside the first rectangle.
-    Render({Blend(BlendAdd), Rect(0, 0, 100, -100, green, green)});
+    Render({BlendRecord(BlendAdd), Rect(0, 0, 100, -100, green, green)});
     EXPECT_TRUE(Near(At(400, 300), {0, 100, 80}));
 }
 

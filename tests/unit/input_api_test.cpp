@@ -1,5 +1,6 @@
 // The core's input API on top of the backend poll: F1/F2 latches, quit and focus, the fixed
 // key groups mixed with pads, bindings through the core, direct pad reads and pointers.
+#include <ctime>
 #include <memory>
 #include <string>
 #include <vector>
@@ -239,4 +240,136 @@ TEST_F(InputApi, BumpCursorParksTheCursor) {
     core->BumpCursor();
     EXPECT_EQ(FakeGlfw.cursorX, 816);
     EXPECT_EQ(FakeGlfw.cursorY, 300);
+}
+
+namespace {
+
+long long TestClockMs = 0;
+long long TestClock() { return TestClockMs; }
+long long TestCalendarTime = 0;
+long long TestCalendar() { return TestCalendarTime; }
+
+// Points the wall clock and the calendar at the test's own values for one test.
+struct TestClocks {
+    long long (*savedClock)() = SysClockSource;
+    long long (*savedCalendar)() = CalendarClock;
+    long long savedStart = GameStartTime;
+    TestClocks() {
+        SysClockSource = TestClock;
+        CalendarClock = TestCalendar;
+        GameStartTime = 0;
+    }
+    ~TestClocks() {
+        SysClockSource = savedClock;
+        CalendarClock = savedCalendar;
+        GameStartTime = savedStart;
+    }
+};
+
+long long LocalTime(int year, int month, int day, int hour, int minute, int second) {
+    std::tm t{};
+    t.tm_year = year - 1900;
+    t.tm_mon = month - 1;
+    t.tm_mday = day;
+    t.tm_hour = hour;
+    t.tm_min = minute;
+    t.tm_sec = second;
+    t.tm_isdst = -1;
+    return static_cast<long long>(std::mktime(&t));
+}
+
+}  // namespace
+
+TEST_F(InputApi, UpdateRateIsCountedPerSecondAndRestartsWhenTheClockGoesBack) {
+    TestClocks clocks;
+    struct Step {
+        long long ms;
+        int polls;
+        int updateCount, updateSec;   // after the polls
+    };
+    const Step steps[] = {
+        {0, 3, 0, 0},        // within the first second
+        {999, 2, 0, 0},
+        {1000, 1, 6, 1000},  // the poll that closes the second is counted in it
+        {1500, 4, 6, 1000},
+        {2100, 1, 5, 2100},
+        {1101, 2, 5, 2100},  // back, but by less than a second
+        {1100, 1, 3, 1100},  // back by a second: a new sample starts
+    };
+    for (const Step& s : steps) {
+        TestClockMs = s.ms;
+        for (int i = 0; i < s.polls; ++i) core->PollInput(0);
+        EXPECT_EQ(core->UpdateCount, s.updateCount) << "at " << s.ms;
+        EXPECT_EQ(core->UpdateSec, s.updateSec) << "at " << s.ms;
+    }
+}
+
+TEST_F(InputApi, ScreenshotNameCarriesTheTimeOfThePoll) {
+    TestClocks clocks;
+    TestCalendarTime = LocalTime(2018, 5, 4, 3, 2, 1);
+    const std::string file = "Screenshot_556_2018-05-04_03-02-01.png";
+    struct Case {
+        std::string home, name;
+    };
+    const std::string fits(88, 'h'), tooLong(89, 'h');   // 88 + "/" + 38 = 127 characters
+    const Case cases[] = {
+        {".", "./" + file},
+        {"/tmp/game", "/tmp/game/" + file},
+        {fits, fits + "/" + file},
+        {tooLong, file},
+        {std::string(4000, 'x'), file},
+    };
+    for (const Case& c : cases) {
+        std::strcpy(core->home, c.home.c_str());
+        core->PollInput(0);
+        EXPECT_EQ(std::string(ASys.ScreenshotName), c.name) << c.home.size();
+    }
+    TestCalendarTime += 61;
+    std::strcpy(core->home, ".");
+    core->PollInput(0);
+    EXPECT_EQ(std::string(ASys.ScreenshotName), "./Screenshot_556_2018-05-04_03-03-02.png") << "rebuilt every poll";
+}
+
+TEST_F(InputApi, ImageButtonDrawsAlwaysAndReportsAPressOverIt) {
+    constexpr int Slot = 7;
+    ViewScale = 2 / ASys.VirtualWidth;
+    rw2 = 400;
+    rh2 = 300;
+    ASys.ImageZoom = 1;
+    for (int& f : ASys.iFrames) f = -1;
+    ASys.iFrames[Slot] = 4;
+    ASys.iFramesSquare[Slot] = 32;
+    core->ResetDraw();
+    struct Case {
+        const char* what;
+        double cx, cy;
+        bool down;
+        float size;
+        int result;
+    };
+    const Case cases[] = {
+        {"hovering", 410, 305, false, 1, 0},
+        {"pressed over it", 410, 305, true, 1, 1},
+        {"still pressed", 416, 284, true, 1, 1},
+        {"pressed beside it", 425, 300, true, 1, 0},
+        {"pressed over it at size 2", 425, 300, true, 2, 1},
+        {"hovering at size 2", 425, 300, false, 2, 0},
+    };
+    for (const Case& c : cases) {
+        FakeGlfw.cursorX = c.cx;
+        FakeGlfw.cursorY = c.cy;
+        FakeGlfw.mouseButtons[GLFW_MOUSE_BUTTON_LEFT] = c.down;
+        core->PollInput(0);
+        core->SetSize(c.size);
+        ASys.DrawTo = 0;
+        EXPECT_EQ(core->Button(Slot, 400, 300, 2), c.result) << c.what;
+        ASSERT_EQ(ASys.DrawTo, 1) << c.what;
+        EXPECT_EQ(ASys.Draw[FieldCode], CmdImage);
+        EXPECT_EQ(ASys.Draw[FieldSlot], Slot);
+        EXPECT_EQ(ASys.Draw[FieldFrame], 2);
+    }
+    ASys.DrawTo = 0;
+    EXPECT_EQ(core->Button(ImgScreenshot, 400, 300, 0), 0);
+    EXPECT_EQ(core->Button(-1, 400, 300, 0), 0);
+    EXPECT_EQ(ASys.DrawTo, 0);
 }

@@ -26,6 +26,10 @@ protected:
         ASys.CanvasHeight = 600;
         ASys.offx = 400;
         ASys.offy = 300;
+        isFullscreen = 0;
+        Wireframe = 0;
+        OverscanScaleX = 1;
+        OverscanScaleY = 1;
     }
     void TearDown() override { window = nullptr; }
 

@@ -43,7 +43,7 @@ TEST_F(InputPoll, EachKeySetsExactlyItsGroups) {
         {GLFW_KEY_V, {PlayFire4}},        {GLFW_KEY_I, {PlayFire4}},        {GLFW_KEY_LEFT_ALT, {PlayFire4}},
         {GLFW_KEY_RIGHT_ALT, {PlayFire4}}, {GLFW_KEY_B, {PlayFire5}},       {GLFW_KEY_U, {PlayFire5}},
         {GLFW_KEY_N, {PlayFire6}},        {GLFW_KEY_O, {PlayFire6}},        {GLFW_KEY_F1, {FlagF1}},
-        {GLFW_KEY_F2, {FlagF2}},          {GLFW_KEY_F10, {FlagF10}},        {GLFW_KEY_ESCAPE, {PlayEscape}},
+        {GLFW_KEY_F2, {FlagF2}},          {GLFW_KEY_F10, {FlagF10}},        {GLFW_KEY_F9, {FlagF9}},        {GLFW_KEY_ESCAPE, {PlayEscape}},
         {GLFW_KEY_F4, {FlagQuit}},        {GLFW_KEY_KP_ENTER, {}},          {GLFW_KEY_Q, {}},
         {GLFW_KEY_F3, {}},                {GLFW_KEY_1, {}},
     };
@@ -55,6 +55,69 @@ TEST_F(InputPoll, EachKeySetsExactlyItsGroups) {
     }
     ASys.PollInputB(0);
     EXPECT_TRUE(SetButtons().empty()) << "flags must be rebuilt, not kept, once keys are released";
+}
+
+TEST_F(InputPoll, F9SetsWireframeOnlyWhileHeld) {
+    const bool held[] = {true, true, false, true, false};
+    for (bool h : held) {
+        FakeGlfw.keys[GLFW_KEY_F9] = h;
+        ASys.PollInputB(0);
+        EXPECT_EQ(Wireframe, h ? 1 : 0);
+        EXPECT_EQ(ASys.Button[FlagF9], h ? 1 : 0);
+    }
+}
+
+TEST_F(InputPoll, F11TogglesFullscreenOnEveryPollWhileHeld) {
+    testing::internal::CaptureStdout();   // the window log lines
+    const size_t before = FakeGlfw.windows.size();
+    FakeGlfw.keys[GLFW_KEY_F11] = true;
+    for (int poll = 0; poll < 3; ++poll) ASys.PollInputB(0);
+    FakeGlfw.keys[GLFW_KEY_F11] = false;
+    ASys.PollInputB(0);
+    testing::internal::GetCapturedStdout();
+    ASSERT_EQ(FakeGlfw.windows.size(), before + 3);
+    EXPECT_TRUE(FakeGlfw.windows[before].fullscreen);
+    EXPECT_FALSE(FakeGlfw.windows[before + 1].fullscreen);
+    EXPECT_TRUE(FakeGlfw.windows[before + 2].fullscreen);
+    EXPECT_EQ(isFullscreen, 1);
+    EXPECT_EQ(FakeGlfwLiveWindow(), static_cast<int>(before + 2));
+    EXPECT_EQ(ASys.Button[FlagF11], 0);
+}
+
+TEST_F(InputPoll, QWithADigitRecreatesTheWindowAtItsPreset) {
+    struct Case {
+        int monitorW, monitorH, digit, width, height;
+    };
+    const Case cases[] = {
+        {1920, 1080, 1, 1269, 952}, {1920, 1080, 2, 1692, 952}, {1920, 1080, 3, 714, 952},
+        {1920, 1080, 4, 1689, 952}, {1920, 1080, 5, 536, 952},  {1920, 1080, 6, 1918, 888},
+        {1920, 1080, 7, 439, 952},  {3840, 1080, 6, 2056, 952}, {1280, 1024, 3, 672, 896},
+    };
+    for (const Case& c : cases) {
+        FakeGlfw.monitorWidth = c.monitorW;
+        FakeGlfw.monitorHeight = c.monitorH;
+        isFullscreen = 1;
+        FakeGlfw.keys[GLFW_KEY_Q] = true;
+        FakeGlfw.keys[GLFW_KEY_0 + c.digit] = true;
+        const size_t before = FakeGlfw.windows.size();
+        testing::internal::CaptureStdout();
+        ASys.PollInputB(0);
+        ASys.PollInputB(0);
+        testing::internal::GetCapturedStdout();
+        ASSERT_EQ(FakeGlfw.windows.size(), before + 2) << "once per poll, digit " << c.digit;
+        const FakeWindowRecord& w = FakeGlfw.windows.back();
+        EXPECT_FALSE(w.fullscreen);
+        EXPECT_EQ(isFullscreen, 0);
+        EXPECT_EQ(w.width, c.width) << "digit " << c.digit;
+        EXPECT_EQ(w.height, c.height) << "digit " << c.digit;
+        FakeGlfw.keys[GLFW_KEY_0 + c.digit] = false;
+    }
+    const size_t before = FakeGlfw.windows.size();
+    ASys.PollInputB(0);   // Q alone
+    FakeGlfw.keys[GLFW_KEY_Q] = false;
+    FakeGlfw.keys[GLFW_KEY_3] = true;
+    ASys.PollInputB(0);   // the digit alone
+    EXPECT_EQ(FakeGlfw.windows.size(), before);
 }
 
 TEST_F(InputPoll, FocusIsMinusOneOrOneAndCloseRequestQuits) {
@@ -162,7 +225,12 @@ TEST_F(InputPoll, MouseMapsWindowCoordinatesOntoTheVirtualScreen) {
         {"HiDPI corner", 800, 600, 1600, 1200, 800, 400, 300, 800, 600, 800, 600},
         {"HiDPI quarter", 800, 600, 1600, 1200, 800, 400, 300, 200, 150, 200, 150},
     };
+    const float overscan[][2] = {{1, 1}, {1.25f, 1.5f}};
+    for (const auto& o : overscan)
     for (const Case& c : cases) {
+        // The overscan margin enlarges the distance from the screen centre.
+        OverscanScaleX = o[0];
+        OverscanScaleY = o[1];
         FakeGlfw.windowWidth = c.windowW;
         FakeGlfw.windowHeight = c.windowH;
         FakeGlfw.framebufferWidth = c.canvasW;
@@ -175,8 +243,8 @@ TEST_F(InputPoll, MouseMapsWindowCoordinatesOntoTheVirtualScreen) {
         FakeGlfw.cursorX = c.cx;
         FakeGlfw.cursorY = c.cy;
         ASys.PollInputB(0);
-        EXPECT_NEAR(Pointer(PointerX), c.x, 0.01) << c.what;
-        EXPECT_NEAR(Pointer(PointerY), c.y, 0.01) << c.what;
+        EXPECT_NEAR(Pointer(PointerX), (c.x - c.offx) * o[0] + c.offx, 0.01) << c.what << " overscan " << o[0];
+        EXPECT_NEAR(Pointer(PointerY), (c.y - c.offy) * o[1] + c.offy, 0.01) << c.what << " overscan " << o[1];
     }
 }
 

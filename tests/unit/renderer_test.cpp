@@ -11,41 +11,28 @@
 #include <string>
 #include <vector>
 
+#include "../draw_records.h"
 #include "Vorn_glfw3.h"
 #include "fakes.h"
 
 namespace {
 
-using Record = std::array<double, DrawFields>;
+using Record = DrawRecord;
 
 // Colour A and colour B of every shape below (alpha, red, green, blue).
-constexpr double ColourA[4] = {255, 10, 20, 30};
-constexpr double ColourB[4] = {128, 40, 50, 60};
+constexpr std::array<double, 4> ColourA = {255, 10, 20, 30};
+constexpr std::array<double, 4> ColourB = {128, 40, 50, 60};
 
-Record Shape(int code, std::vector<double> points) {
-    Record r{};
-    r[FieldCode] = code;
-    for (size_t i = 0; i < points.size(); ++i) r[1 + i] = points[i];
-    for (int c = 0; c < 4; ++c) {
-        r[FieldColourA + c] = ColourA[c];
-        r[FieldColourB + c] = ColourB[c];
-    }
-    return r;
-}
+Record Shape(int code, const std::vector<double>& points) { return ShapeRecord(code, points, ColourA, ColourB); }
 
-Record ImageRec(int code, int slot, double frame, std::vector<double> points) {
+Record ImageRec(int code, int slot, double frame, const std::vector<double>& points) {
     Record r = Shape(code, points);
     r[FieldSlot] = slot;
     r[FieldFrame] = frame;
     return r;
 }
 
-Record Blend(double mode) {
-    Record r{};
-    r[FieldCode] = CmdBlend;
-    r[1] = mode;
-    return r;
-}
+Record Blend(double mode) { return BlendRecord(mode); }
 
 // Fills a slot as a sprite sheet: frames cells, perRow to a row, cell side z texture units.
 void FillSlot(int slot, int frames, int perRow, float z, int side, float scale, unsigned char tag) {
@@ -83,10 +70,7 @@ protected:
 
     // Puts the records in the draw list, hands it over and renders one frame.
     void Render(const std::vector<Record>& list, float overscan = 0) {
-        for (size_t i = 0; i < list.size(); ++i)
-            std::copy(list[i].begin(), list[i].end(), ASys.Draw + i * DrawFields);
-        ASys.DrawTo = static_cast<int>(list.size());
-        ASys.RenderBuffer();
+        HandOver(list);
         ASys.RenderSys(overscan);
     }
 };
@@ -98,7 +82,7 @@ struct Expect {
 };
 
 void CheckVertex(const FakeVertex& v, const Expect& e, const std::string& where) {
-    const double* c = e.colour == 'A' ? ColourA : ColourB;
+    const std::array<double, 4>& c = e.colour == 'A' ? ColourA : ColourB;
     EXPECT_NEAR(v.x, e.x, 1e-4) << where;
     EXPECT_NEAR(v.y, e.y, 1e-4) << where;
     EXPECT_DOUBLE_EQ(v.s, e.s) << where;

@@ -14,6 +14,14 @@
 
 namespace {
 
+// Runs f and returns what it printed on standard output.
+template <typename F>
+std::string Logged(F f) {
+    testing::internal::CaptureStdout();
+    f();
+    return testing::internal::GetCapturedStdout();
+}
+
 class Window : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -28,9 +36,7 @@ protected:
 
     // Runs SysInit and returns what it printed.
     std::string Init(const char* title = "Brindlewick") {
-        testing::internal::CaptureStdout();
-        ASys.SysInit(title);
-        return testing::internal::GetCapturedStdout();
+        return Logged([&] { ASys.SysInit(title); });
     }
 };
 
@@ -136,16 +142,12 @@ TEST_F(Window, FailedWindowLogsErrorrzAndLeavesNothingToCrashOn) {
     EXPECT_EQ(FakeGlfw.swaps, 0);
     EXPECT_EQ(FakeGl.clears, 0);
     // Shutdown still works.
-    testing::internal::CaptureStdout();
-    ASys.Close();
-    testing::internal::GetCapturedStdout();
+    Logged([] { ASys.Close(); });
     EXPECT_TRUE(FakeGlfw.terminated);
 }
 
 TEST_F(Window, SetScreenAsksForAnOpenGl2ContextAndPollableInput) {
-    testing::internal::CaptureStdout();
-    ASys.SetScreen(640, 480);
-    const std::string log = testing::internal::GetCapturedStdout();
+    const std::string log = Logged([] { ASys.SetScreen(640, 480); });
     EXPECT_TRUE(HasLine(log, "Opened Window"));
     const std::vector<std::pair<int, int>> hints = {{GLFW_CONTEXT_VERSION_MAJOR, 2}, {GLFW_CONTEXT_VERSION_MINOR, 0}};
     EXPECT_EQ(FakeGlfw.hints, hints);  // no profile hint: 2.0 comes as a compatibility context
@@ -164,9 +166,7 @@ TEST_F(Window, WindowsAreCentredOnThePrimaryMonitor) {
         SetUp();
         FakeGlfw.monitorWidth = c.monitorW;
         FakeGlfw.monitorHeight = c.monitorH;
-        testing::internal::CaptureStdout();
-        ASys.SetScreen(c.width, c.height);
-        testing::internal::GetCapturedStdout();
+        Logged([&] { ASys.SetScreen(c.width, c.height); });
         const FakeWindowRecord& w = FakeGlfw.windows.at(FakeGlfwLiveWindow());
         EXPECT_EQ(w.posX, c.x) << c.width;
         EXPECT_EQ(w.posY, c.y) << c.width;
@@ -175,10 +175,10 @@ TEST_F(Window, WindowsAreCentredOnThePrimaryMonitor) {
 }
 
 TEST_F(Window, FlipFullTwiceReturnsToACentredWindow) {
-    testing::internal::CaptureStdout();
-    ASys.SetScreen(1000, 700);
-    ASys.FlipFull();
-    const std::string fullLog = testing::internal::GetCapturedStdout();
+    const std::string fullLog = Logged([] {
+        ASys.SetScreen(1000, 700);
+        ASys.FlipFull();
+    });
     EXPECT_EQ(isFullscreen, 1);
     EXPECT_TRUE(HasLine(fullLog, "Opened Fullscreen"));
     const FakeWindowRecord& full = FakeGlfw.windows.at(FakeGlfwLiveWindow());
@@ -192,9 +192,7 @@ TEST_F(Window, FlipFullTwiceReturnsToACentredWindow) {
     EXPECT_EQ(ASys.CanvasWidth, 1920);
     EXPECT_EQ(ASys.CanvasHeight, 1080);
 
-    testing::internal::CaptureStdout();
-    ASys.FlipFull();
-    testing::internal::GetCapturedStdout();
+    Logged([] { ASys.FlipFull(); });
     EXPECT_EQ(isFullscreen, 0);
     EXPECT_EQ(std::count_if(FakeGlfw.windows.begin(), FakeGlfw.windows.end(),
                             [](const FakeWindowRecord& w) { return !w.destroyed; }),
@@ -215,9 +213,7 @@ TEST_F(Window, CloseReleasesAudioThenWindowAndGlfw) {
     ALbufferActive[3] = 1;
     ALbuffer[104] = names[1];
     ALbufferActive[104] = 1;
-    testing::internal::CaptureStdout();
-    ASys.Close();
-    const std::string log = testing::internal::GetCapturedStdout();
+    const std::string log = Logged([] { ASys.Close(); });
     EXPECT_TRUE(FakeAl.buffers[names[0]].deleted);
     EXPECT_TRUE(FakeAl.buffers[names[1]].deleted);
     EXPECT_EQ(ALbufferActive[3], 0);
@@ -234,9 +230,7 @@ TEST_F(Window, CloseReleasesAudioThenWindowAndGlfw) {
 TEST_F(Window, CloseWithoutAudioDeviceStillClosesTheWindow) {
     FakeAl.deviceFails = true;
     Init();
-    testing::internal::CaptureStdout();
-    ASys.Close();
-    testing::internal::GetCapturedStdout();
+    Logged([] { ASys.Close(); });
     EXPECT_FALSE(FakeAl.contextDestroyed);
     EXPECT_FALSE(FakeAl.deviceClosed);
     EXPECT_EQ(FakeGlfwLiveWindow(), -1);
@@ -276,9 +270,7 @@ TEST_F(Window, LogLinesAreNumberedInAnEightCharacterField) {
     };
     for (const Case& c : cases) {
         DebugMessages = c.before;
-        testing::internal::CaptureStdout();
-        ASys.Debuglog(c.text);
-        EXPECT_EQ(testing::internal::GetCapturedStdout(), c.line);
+        EXPECT_EQ(Logged([&] { ASys.Debuglog(c.text); }), c.line);
         EXPECT_EQ(DebugMessages, c.before + 1);
     }
 }

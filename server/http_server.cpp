@@ -1,0 +1,179 @@
+// The score server's HTTP layer on cpp-httplib: routing, the request-line
+// limit, error replies and the request log.
+#include "http_server.h"
+
+#include <httplib.h>
+#include <signal.h>
+#include <sys/socket.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+namespace scores {
+namespace {
+
+// Room for many clients connecting at once (the game opens one connection
+// per exchange).
+constexpr int ListenBacklog = 128;
+constexpr int RequestTimeoutSeconds = 5;
+constexpr std::size_t MaxBodyBytes = 0;  // a score request is a GET with no body
+
+// httplib's server with access to its listening socket, so the backlog can
+// be widened after binding (the library's own backlog is very short).
+class Server : public httplib::Server {
+ public:
+  void WidenBacklog() {
+    const socket_t sock = svr_sock_;
+    if (sock != INVALID_SOCKET) ::listen(sock, ListenBacklog);
+  }
+};
+
+std::size_t RequestLineLength(const httplib::Request& req) {
+  return req.method.size() + 1 + req.target.size() + 1 + req.version.size();
+}
+
+void SetReason(httplib::Response& res, int status, const std::string& reason) {
+  res.status = status;
+  res.set_content(reason + "\n", "text/plain");
+}
+
+}  // namespace
+
+struct ScoreHttpServer::Impl {
+  Impl(ScoreService& s, ServerLog& l) : service(s), log(l) {}
+
+  void Install();
+  void LogAnswer(const httplib::Request& req, int status, const std::string& what);
+
+  ScoreService& service;
+  ServerLog& log;
+  Server server;
+  std::mutex mutex;
+  std::condition_variable changed;
+  bool stopRequested = false;
+  bool running = false;
+};
+
+void ScoreHttpServer::Impl::LogAnswer(const httplib::Request& req, int status,
+                                      const std::string& what) {
+  // Requests refused before their head was read carry no address.
+  const std::string from = req.remote_addr.empty() ? "-" : req.remote_addr;
+  log.Line(from + " " + std::to_string(status) + " " + what);
+}
+
+void ScoreHttpServer::Impl::Install() {
+  // One request per connection, as the game makes it: every reply closes the
+  // connection, also the replies to requests too broken to be read, after
+  // which a kept-alive connection would leave the client waiting.
+  server.set_keep_alive_max_count(1);
+  // A client that sends its request slowly must not hold a worker for long.
+  server.set_read_timeout(RequestTimeoutSeconds, 0);
+  server.set_write_timeout(RequestTimeoutSeconds, 0);
+  server.set_payload_max_length(MaxBodyBytes);
+  // The reply goes out as two writes (head, then body); without this the body
+  // waits for the client's delayed acknowledgement of the head.
+  server.set_tcp_nodelay(true);
+  // SO_REUSEADDR only: a second server on a port in use must fail to bind.
+  server.set_socket_options([](socket_t sock) {
+    int yes = 1;
+    ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+  });
+
+  server.set_pre_routing_handler([this](const httplib::Request& req,
+                                        httplib::Response& res) {
+    if (RequestLineLength(req) > MaxRequestLine) {
+      SetReason(res, StatusBadRequest, "request line too long");
+      LogAnswer(req, res.status, "refused: request line too long");
+      return httplib::Server::HandlerResponse::Handled;
+    }
+    if (req.method != "GET") {
+      SetReason(res, StatusMethodNotAllowed, "only GET is served");
+      LogAnswer(req, res.status, "refused: method " + req.method);
+      return httplib::Server::HandlerResponse::Handled;
+    }
+    return httplib::Server::HandlerResponse::Unhandled;
+  });
+
+  server.Get(R"(/Scores\.php)", [this](const httplib::Request& req,
+                                       httplib::Response& res) {
+    const std::size_t mark = req.target.find('?');
+    const std::string query = mark == std::string::npos ? "" : req.target.substr(mark + 1);
+    const ServiceReply reply = service.HandleScores(query);
+    res.status = reply.status;
+    res.set_content(reply.body, "text/plain");
+    LogAnswer(req, reply.status, reply.log);
+  });
+
+  // Errors that httplib raises itself (unknown path, unreadable request, a
+  // request line beyond its own limit) get a reason too; an over-long line is
+  // a bad request like any other line over our limit.
+  server.set_error_handler(httplib::Server::HandlerWithResponse(
+      [this](const httplib::Request& req, httplib::Response& res) {
+    if (!res.body.empty()) return httplib::Server::HandlerResponse::Unhandled;
+    std::string reason;
+    switch (res.status) {
+      case StatusNotFound: reason = "not found"; break;
+      case StatusUriTooLong:
+        res.status = StatusBadRequest;
+        reason = "request line too long";
+        break;
+      case StatusBadRequest: reason = "malformed request"; break;
+      default: reason = "request refused"; break;
+    }
+    SetReason(res, res.status, reason);
+    LogAnswer(req, res.status, "refused: " + reason);
+    return httplib::Server::HandlerResponse::Handled;
+  }));
+
+  // A reply written to a client that has gone must not end the process.
+  ::signal(SIGPIPE, SIG_IGN);
+}
+
+ScoreHttpServer::ScoreHttpServer(ScoreService& service, ServerLog& log)
+    : impl_(std::make_unique<Impl>(service, log)) {
+  impl_->Install();
+}
+
+ScoreHttpServer::~ScoreHttpServer() { Stop(); }
+
+int ScoreHttpServer::Bind(const std::string& host, int port) {
+  int bound = -1;
+  if (port == 0) {
+    bound = impl_->server.bind_to_any_port(host);
+  } else if (impl_->server.bind_to_port(host, port)) {
+    bound = port;
+  }
+  if (bound <= 0) return -1;
+  impl_->server.WidenBacklog();
+  return bound;
+}
+
+bool ScoreHttpServer::Run() {
+  {
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    if (impl_->stopRequested) return true;
+    impl_->running = true;
+  }
+  const bool ok = impl_->server.listen_after_bind();
+  {
+    std::lock_guard<std::mutex> lock(impl_->mutex);
+    impl_->running = false;
+  }
+  impl_->changed.notify_all();
+  return ok;
+}
+
+void ScoreHttpServer::Stop() {
+  std::unique_lock<std::mutex> lock(impl_->mutex);
+  impl_->stopRequested = true;
+  // httplib only stops a loop that has started; wait until it has, or until
+  // Run has ended on its own.
+  while (impl_->running && !impl_->server.is_running())
+    impl_->changed.wait_for(lock, std::chrono::milliseconds(1));
+  if (impl_->running) impl_->server.stop();
+  while (impl_->running) impl_->changed.wait(lock);
+}
+
+}  // namespace scores

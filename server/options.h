@@ -1,0 +1,27 @@
+// Command-line flags of the score server: where it listens and which
+// database file it keeps.
+#pragma once
+
+#include <string>
+
+namespace scores {
+
+constexpr char DefaultHost[] = "127.0.0.1";
+constexpr int DefaultPort = 8556;
+constexpr char DefaultDatabase[] = "scores.db";
+
+struct ServerOptions {
+  std::string host = DefaultHost;
+  int port = DefaultPort;  // 0 picks a free port
+  std::string db = DefaultDatabase;
+  bool help = false;
+};
+
+// Reads "--host H", "--port N", "--db FILE" (also as "--flag=value") and
+// "--help". Returns false with a one-line `error` on anything else.
+bool ParseServerOptions(int argc, const char* const* argv, ServerOptions& options,
+                        std::string& error);
+
+std::string ServerUsage(const std::string& program);
+
+}  // namespace scores

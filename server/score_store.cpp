@@ -1,0 +1,227 @@
+// SQLite storage of the online scoreboards. Ranking: higher score first, then
+// the score reached earlier, then the user id, so equal scores keep a stable
+// order.
+#include "score_store.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <chrono>
+
+namespace scores {
+namespace {
+
+constexpr int BusyTimeoutMs = 5000;
+
+constexpr char SchemaSql[] =
+    "CREATE TABLE IF NOT EXISTS players ("
+    "  game INTEGER NOT NULL,"
+    "  user_id TEXT NOT NULL,"
+    "  name TEXT NOT NULL,"
+    "  PRIMARY KEY (game, user_id)) WITHOUT ROWID;"
+    "CREATE TABLE IF NOT EXISTS best_scores ("
+    "  game INTEGER NOT NULL,"
+    "  board INTEGER NOT NULL,"
+    "  user_id TEXT NOT NULL,"
+    "  score INTEGER NOT NULL,"
+    "  achieved INTEGER NOT NULL,"
+    "  PRIMARY KEY (game, board, user_id)) WITHOUT ROWID;"
+    "CREATE INDEX IF NOT EXISTS best_scores_rank"
+    "  ON best_scores (game, board, score DESC, achieved, user_id);";
+
+constexpr char UpsertPlayerSql[] =
+    "INSERT INTO players (game, user_id, name) VALUES (?1, ?2, ?3) "
+    "ON CONFLICT (game, user_id) DO UPDATE SET name = excluded.name;";
+
+constexpr char UpsertScoreSql[] =
+    "INSERT INTO best_scores (game, board, user_id, score, achieved) "
+    "VALUES (?1, ?2, ?3, ?4, ?5) "
+    "ON CONFLICT (game, board, user_id) DO UPDATE "
+    "SET score = excluded.score, achieved = excluded.achieved "
+    "WHERE excluded.score > best_scores.score;";
+
+constexpr char SelectTopSql[] =
+    "SELECT p.name, s.score FROM best_scores s "
+    "JOIN players p ON p.game = s.game AND p.user_id = s.user_id "
+    "WHERE s.game = ?1 AND s.board = ?2 "
+    "ORDER BY s.score DESC, s.achieved, s.user_id LIMIT ?3;";
+
+long long NowMs() {
+  using namespace std::chrono;
+  return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
+}
+
+// Runs a statement that returns no rows, then resets it for the next use.
+bool StepDone(sqlite3_stmt* statement) {
+  const int rc = sqlite3_step(statement);
+  sqlite3_reset(statement);
+  return rc == SQLITE_DONE;
+}
+
+}  // namespace
+
+void ScoreStore::StatementDeleter::operator()(sqlite3_stmt* statement) const {
+  sqlite3_finalize(statement);
+}
+
+ScoreStore::ScoreStore() = default;
+
+ScoreStore::~ScoreStore() { Close(); }
+
+std::string ScoreStore::LastError() const {
+  return db_ ? sqlite3_errmsg(db_) : "database not open";
+}
+
+bool ScoreStore::Exec(const char* sql, std::string& error) {
+  char* message = nullptr;
+  if (sqlite3_exec(db_, sql, nullptr, nullptr, &message) == SQLITE_OK) return true;
+  error = message ? message : LastError();
+  sqlite3_free(message);
+  return false;
+}
+
+bool ScoreStore::Prepare(const char* sql, Statement& statement, std::string& error) {
+  sqlite3_stmt* raw = nullptr;
+  if (sqlite3_prepare_v2(db_, sql, -1, &raw, nullptr) != SQLITE_OK) {
+    error = LastError();
+    return false;
+  }
+  statement.reset(raw);
+  return true;
+}
+
+bool ScoreStore::Open(const std::string& path, std::string& error) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (db_) {
+    error = "database already open";
+    return false;
+  }
+  const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX;
+  if (sqlite3_open_v2(path.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
+    error = LastError();
+    Release();
+    return false;
+  }
+  sqlite3_busy_timeout(db_, BusyTimeoutMs);
+
+  bool ok = true;
+  sqlite3_stmt* mode = nullptr;
+  if (sqlite3_prepare_v2(db_, "PRAGMA journal_mode=WAL;", -1, &mode, nullptr) != SQLITE_OK ||
+      sqlite3_step(mode) != SQLITE_ROW) {
+    error = LastError();
+    ok = false;
+  } else {
+    const unsigned char* result = sqlite3_column_text(mode, 0);
+    if (!result || std::string(reinterpret_cast<const char*>(result)) != "wal") {
+      error = "cannot switch the database to WAL mode";
+      ok = false;
+    }
+  }
+  sqlite3_finalize(mode);
+
+  ok = ok && Exec("PRAGMA synchronous=FULL;", error) && Exec(SchemaSql, error) &&
+       Prepare("BEGIN IMMEDIATE;", begin_, error) && Prepare("COMMIT;", commit_, error) &&
+       Prepare("ROLLBACK;", rollback_, error) &&
+       Prepare(UpsertPlayerSql, upsertPlayer_, error) &&
+       Prepare(UpsertScoreSql, upsertScore_, error) &&
+       Prepare(SelectTopSql, selectTop_, error);
+  ok = ok && ReadLastAchieved(error);
+  if (!ok) Release();
+  return ok;
+}
+
+bool ScoreStore::ReadLastAchieved(std::string& error) {
+  Statement latest;
+  if (!Prepare("SELECT COALESCE(MAX(achieved), 0) FROM best_scores;", latest, error)) return false;
+  if (sqlite3_step(latest.get()) != SQLITE_ROW) {
+    error = LastError();
+    return false;
+  }
+  lastAchieved_ = sqlite3_column_int64(latest.get(), 0);
+  return true;
+}
+
+void ScoreStore::Close() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  Release();
+}
+
+void ScoreStore::Release() {
+  begin_.reset();
+  commit_.reset();
+  rollback_.reset();
+  upsertPlayer_.reset();
+  upsertScore_.reset();
+  selectTop_.reset();
+  if (db_) sqlite3_close(db_);
+  db_ = nullptr;
+}
+
+bool ScoreStore::Submit(const ScoreRecord& record, OnlineBoards& top, std::string& error) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (!db_) {
+    error = "database not open";
+    return false;
+  }
+  if (!StepDone(begin_.get())) {
+    error = LastError();
+    return false;
+  }
+  if (SubmitLocked(record, top, error) && StepDone(commit_.get())) return true;
+  if (error.empty()) error = LastError();
+  // A failed COMMIT may already have ended the transaction; ROLLBACK is then a no-op error.
+  if (!sqlite3_get_autocommit(db_)) StepDone(rollback_.get());
+  return false;
+}
+
+bool ScoreStore::SubmitLocked(const ScoreRecord& record, OnlineBoards& top,
+                              std::string& error) {
+  sqlite3_stmt* player = upsertPlayer_.get();
+  sqlite3_bind_int(player, 1, record.game);
+  sqlite3_bind_text(player, 2, record.userId.c_str(), -1, SQLITE_TRANSIENT);
+  sqlite3_bind_text(player, 3, record.name.c_str(), -1, SQLITE_TRANSIENT);
+  if (!StepDone(player)) {
+    error = LastError();
+    return false;
+  }
+
+  // A millisecond time that never repeats or goes back, so that of two equal
+  // scores the one reached first always ranks first.
+  const long long now = std::max(NowMs(), lastAchieved_ + 1);
+  lastAchieved_ = now;
+  sqlite3_stmt* score = upsertScore_.get();
+  for (int b = 0; b < BoardCount; b++) {
+    if (record.boards[b].best <= 0) continue;
+    sqlite3_bind_int(score, 1, record.game);
+    sqlite3_bind_int(score, 2, b + 1);
+    sqlite3_bind_text(score, 3, record.userId.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_int(score, 4, record.boards[b].best);
+    sqlite3_bind_int64(score, 5, now);
+    if (!StepDone(score)) {
+      error = LastError();
+      return false;
+    }
+  }
+
+  sqlite3_stmt* select = selectTop_.get();
+  for (int b = 0; b < BoardCount; b++) {
+    top[b].clear();
+    sqlite3_bind_int(select, 1, record.game);
+    sqlite3_bind_int(select, 2, b + 1);
+    sqlite3_bind_int(select, 3, OnlineEntries);
+    int rc;
+    while ((rc = sqlite3_step(select)) == SQLITE_ROW) {
+      const unsigned char* name = sqlite3_column_text(select, 0);
+      top[b].push_back({name ? reinterpret_cast<const char*>(name) : "",
+                        sqlite3_column_int(select, 1)});
+    }
+    sqlite3_reset(select);
+    if (rc != SQLITE_DONE) {
+      error = LastError();
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace scores

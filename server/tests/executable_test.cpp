@@ -1,0 +1,191 @@
+// The brindlewick-scores program itself, run as a child process: its flags,
+// serving a submission on a port it picked, refusing a port in use, and a
+// clean stop on SIGTERM and SIGINT that leaves the scores in the database.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "game_client.h"
+#include "score_service.h"
+
+extern char** environ;
+
+namespace scores {
+namespace {
+
+constexpr int WaitMs = 30000;
+
+// A child running the server, its standard output and error read through a pipe.
+class Child {
+ public:
+  explicit Child(const std::vector<std::string>& args) {
+    int fds[2];
+    if (::pipe(fds) != 0) return;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], STDERR_FILENO);
+    posix_spawn_file_actions_addclose(&actions, fds[0]);
+    std::vector<char*> argv;
+    std::vector<std::string> all = {BRINDLEWICK_SCORES_EXE};
+    all.insert(all.end(), args.begin(), args.end());
+    for (std::string& a : all) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(fds[1]);
+    out_ = fds[0];
+  }
+  ~Child() {
+    if (pid_ > 0 && !exited_) {
+      ::kill(pid_, SIGKILL);
+      ::waitpid(pid_, nullptr, 0);
+    }
+    if (out_ >= 0) ::close(out_);
+  }
+
+  bool Started() const { return pid_ > 0; }
+  const std::string& Output() const { return output_; }
+
+  // Reads output until it holds `text`, the output ends, or time runs out.
+  bool WaitFor(const std::string& text) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(WaitMs);
+    while (output_.find(text) == std::string::npos) {
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                            deadline - std::chrono::steady_clock::now())
+                            .count();
+      if (left <= 0 || !ReadSome(static_cast<int>(left))) return false;
+    }
+    return true;
+  }
+
+  // Waits for a whole line starting with `prefix`; returns the rest of it.
+  bool WaitForLine(const std::string& prefix, std::string& rest) {
+    if (!WaitFor(prefix)) return false;
+    const std::size_t start = output_.find(prefix) + prefix.size();
+    while (output_.find('\n', start) == std::string::npos)
+      if (!ReadSome(WaitMs)) return false;
+    rest = output_.substr(start, output_.find('\n', start) - start);
+    return true;
+  }
+
+  void Signal(int sig) { ::kill(pid_, sig); }
+
+  // The exit status, or -1 when the child did not end in time or was killed.
+  int WaitExit() {
+    WaitFor(std::string(1, '\0'));  // drain the output until it closes
+    for (int waited = 0; waited < WaitMs; waited += 10) {
+      int status = 0;
+      if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+        exited_ = true;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+      }
+      ::usleep(10 * 1000);
+    }
+    return -1;
+  }
+
+ private:
+  bool ReadSome(int timeoutMs) {
+    pollfd p{out_, POLLIN, 0};
+    if (::poll(&p, 1, timeoutMs) <= 0) return false;
+    char buffer[4096];
+    const ssize_t n = ::read(out_, buffer, sizeof buffer);
+    if (n <= 0) return false;
+    output_.append(buffer, static_cast<std::size_t>(n));
+    return true;
+  }
+
+  pid_t pid_ = -1;
+  int out_ = -1;
+  bool exited_ = false;
+  std::string output_;
+};
+
+class ExecutableTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(dir_.Made());
+    db_ = dir_.Path() + "/scores.db";
+  }
+
+  // The port from the "Listening on 127.0.0.1:N" line, -1 when none came.
+  static int ListeningPort(Child& child) {
+    std::string rest;
+    return child.WaitForLine("Listening on 127.0.0.1:", rest) ? std::atoi(rest.c_str()) : -1;
+  }
+
+  TempFolder dir_;
+  std::string db_;
+};
+
+TEST_F(ExecutableTest, ServesOnAPickedPortAndStopsCleanlyOnSignals) {
+  for (int sig : {SIGTERM, SIGINT}) {
+    Child server({"--port", "0", "--db", db_});
+    ASSERT_TRUE(server.Started());
+    const int port = ListeningPort(server);
+    ASSERT_GT(port, 0) << server.Output();
+
+    const std::string id = sig == SIGTERM ? "TERM" : "INTR";
+    const GameReply reply =
+        GameFetch(port, GameScorePath(GameRecord(id, "Signal Test ", {sig, 0, 0})));
+    EXPECT_EQ(reply.status, StatusOk) << reply.body;
+
+    server.Signal(sig);
+    EXPECT_EQ(server.WaitExit(), 0) << server.Output();
+    EXPECT_NE(server.Output().find(sig == SIGTERM ? "Stopping on SIGTERM" : "Stopping on SIGINT"),
+              std::string::npos)
+        << server.Output();
+    EXPECT_NE(server.Output().find("Stopped"), std::string::npos) << server.Output();
+    EXPECT_EQ(QueryCount(db_, "SELECT COUNT(*) FROM best_scores WHERE user_id = '" + id +
+                                  "' AND score = " + std::to_string(sig)),
+              1);
+  }
+}
+
+TEST_F(ExecutableTest, RefusesAPortAlreadyInUse) {
+  Child first({"--port", "0", "--db", db_});
+  const int firstPort = ListeningPort(first);
+  ASSERT_GT(firstPort, 0) << first.Output();
+  const std::string port = std::to_string(firstPort);
+
+  Child second({"--port", port, "--db", dir_.Path() + "/other.db"});
+  EXPECT_EQ(second.WaitExit(), 1) << second.Output();
+  EXPECT_NE(second.Output().find("Cannot listen on 127.0.0.1:" + port), std::string::npos)
+      << second.Output();
+  first.Signal(SIGTERM);
+  EXPECT_EQ(first.WaitExit(), 0) << first.Output();
+}
+
+TEST_F(ExecutableTest, FlagsAndTheirErrors) {
+  struct Case {
+    std::vector<std::string> args;
+    int exitCode;
+    const char* says;
+  };
+  const Case cases[] = {
+      {{"--help"}, 0, "Usage: "},
+      {{"--port", "70000"}, 2, "--port needs a number"},
+      {{"--bogus"}, 2, "unknown argument --bogus"},
+      {{"--db", "/nonexistent-folder/x.db", "--port", "0"}, 1, "Cannot open database"},
+  };
+  for (const Case& c : cases) {
+    Child child(c.args);
+    ASSERT_TRUE(child.Started());
+    EXPECT_EQ(child.WaitExit(), c.exitCode) << c.args[0] << ": " << child.Output();
+    EXPECT_NE(child.Output().find(c.says), std::string::npos) << child.Output();
+  }
+}
+
+}  // namespace
+}  // namespace scores

@@ -1,0 +1,266 @@
+// The game-like score client and the in-process loopback server used by the
+// score server's tests and its load benchmark.
+#include "game_client.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sqlite3.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <vector>
+
+#include "http_server.h"
+#include "scramble.h"
+#include "score_service.h"
+#include "score_store.h"
+#include "server_log.h"
+#include "url_tokens.h"
+
+namespace scores {
+namespace {
+
+constexpr int ConnectTimeoutMs = 3000;
+constexpr int ReceiveTimeoutSeconds = 5;
+constexpr std::size_t ReceiveBufferBytes = 10000;
+constexpr char MissingField[] = "-=+=-";
+
+int ConnectLoopback(int port) {
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  if (fd < 0) return -1;
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_port = htons(static_cast<uint16_t>(port));
+  ::inet_pton(AF_INET, LoopbackHost, &addr.sin_addr);
+
+  const int flags = ::fcntl(fd, F_GETFL, 0);
+  ::fcntl(fd, F_SETFL, flags | O_NONBLOCK);
+  int rc = ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+  if (rc < 0 && errno == EINPROGRESS) {
+    pollfd p{fd, POLLOUT, 0};
+    int error = 0;
+    socklen_t len = sizeof error;
+    rc = (::poll(&p, 1, ConnectTimeoutMs) == 1 &&
+          ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &len) == 0 && error == 0)
+             ? 0
+             : -1;
+  }
+  if (rc < 0) {
+    ::close(fd);
+    return -1;
+  }
+  ::fcntl(fd, F_SETFL, flags);
+  timeval timeout{ReceiveTimeoutSeconds, 0};
+  ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+  return fd;
+}
+
+// The game's scan of one received chunk: keeps printable bytes, CR and LF,
+// collects what follows the opening delimiter and cuts the closing one.
+void ScanChunk(const char* data, std::size_t size, std::string& grabbed) {
+  std::string seen;
+  int state = 0;
+  const std::size_t closeLength = sizeof ReplyClose - 1;
+  for (std::size_t i = 0; i < size && state < 2; i++) {
+    const unsigned char byte = static_cast<unsigned char>(data[i]);
+    if (!((byte >= 32 && byte <= 127) || byte == '\r' || byte == '\n')) continue;
+    seen += static_cast<char>(byte);
+    if (state == 1) grabbed += static_cast<char>(byte);
+    if (state == 0 && seen.find(ReplyOpen) != std::string::npos) state = 1;
+    if (state == 1 && seen.find(ReplyClose) != std::string::npos) {
+      state = 2;
+      if (grabbed.size() >= closeLength) grabbed.resize(grabbed.size() - closeLength);
+    }
+  }
+}
+
+// The fields of a text split at '{' as the game's Split walks them.
+std::vector<std::string> GameFields(const std::string& text) {
+  std::vector<std::string> fields;
+  std::size_t start = 0;
+  for (std::size_t p = 0; p < text.size(); p++) {
+    if (text[p] == FieldSeparator) {
+      fields.push_back(text.substr(start, p - start));
+      start = p + 1;
+    } else if (p + 1 == text.size()) {
+      fields.push_back(text.substr(start));
+    }
+  }
+  return fields;
+}
+
+std::string GameField(const std::vector<std::string>& fields, int n) {
+  return n >= 1 && n <= static_cast<int>(fields.size()) ? fields[n - 1] : MissingField;
+}
+
+}  // namespace
+
+std::string GameScanChunk(const std::string& chunk) {
+  std::string grabbed;
+  ScanChunk(chunk.data(), chunk.size(), grabbed);
+  return grabbed;
+}
+
+GameReply RawFetch(int port, const std::string& request) {
+  GameReply reply;
+  const int fd = ConnectLoopback(port);
+  if (fd < 0) return reply;
+  std::size_t sent = 0;
+  while (sent < request.size()) {
+    const ssize_t n = ::send(fd, request.data() + sent, request.size() - sent, MSG_NOSIGNAL);
+    if (n <= 0) break;
+    sent += static_cast<std::size_t>(n);
+  }
+  std::vector<char> buffer(ReceiveBufferBytes);
+  ssize_t n;
+  while ((n = ::recv(fd, buffer.data(), buffer.size(), 0)) > 0) {
+    reply.raw.append(buffer.data(), static_cast<std::size_t>(n));
+    ScanChunk(buffer.data(), static_cast<std::size_t>(n), reply.payload);
+  }
+  reply.received = n == 0;
+  ::close(fd);
+
+  int status = 0;
+  if (std::sscanf(reply.raw.c_str(), "HTTP/1.%*d %d", &status) == 1) reply.status = status;
+  const std::size_t head = reply.raw.find("\r\n\r\n");
+  if (head != std::string::npos) reply.body = reply.raw.substr(head + 4);
+  return reply;
+}
+
+GameReply GameFetch(int port, const std::string& path) {
+  const std::string host = std::string(LoopbackHost) + ":" + std::to_string(port);
+  return RawFetch(port, "GET /" + path + " HTTP/1.1\r\nHost: " + host +
+                            "\r\nConnection: close\r\n\r\n");
+}
+
+std::string GameScorePath(const ScoreRecord& record) {
+  ScrambleTable table{};
+  Rescramble(BrindlewickKeyword, BrindlewickGameNum, table);
+  char prefix[64];
+  std::snprintf(prefix, sizeof prefix, "Scores.php?Game=%04d&Score=", record.game);
+  return prefix + EscapeTokens(ScrambleTxt(table, FormatScoreRecord(record)));
+}
+
+ScoreRecord GameRecord(const std::string& userId, const std::string& name,
+                       const std::array<int, BoardCount>& bests) {
+  ScoreRecord record;
+  record.userId = userId;
+  record.name = name;
+  record.game = BrindlewickGameNum;
+  record.version = 1;
+  record.reason = 0;
+  for (int b = 0; b < BoardCount; b++) record.boards[b] = {bests[b], bests[b]};
+  return record;
+}
+
+std::array<GameBoard, BoardCount> ReadGameBoards(const std::string& payload) {
+  std::array<GameBoard, BoardCount> boards;
+  const std::vector<std::string> fields = GameFields(payload);
+  for (int j = 0; j < BoardCount; j++) {
+    const int base = ReplyFieldsPerBoard * j;
+    if (GameField(fields, base + 1) != ReplyTag) continue;
+    boards[j].valid = true;
+    for (int k = 0; k < OnlineEntries; k++) {
+      const int entry = base + ReplyFieldsPerEntry * k;
+      boards[j].entries[k].name = GameField(fields, entry + 3).substr(0, NameLength);
+      boards[j].entries[k].score = std::atoi(GameField(fields, entry + 4).c_str());
+    }
+  }
+  return boards;
+}
+
+struct LoopbackServer::Parts {
+  explicit Parts(std::FILE* file) : logFile(file), log(file), service(store), http(service, log) {}
+  ~Parts() { std::fclose(logFile); }
+
+  std::FILE* logFile;
+  ServerLog log;
+  ScoreStore store;
+  ScoreService service;
+  ScoreHttpServer http;
+};
+
+TempFolder::TempFolder() {
+  char pattern[] = "/tmp/brindlewick-scores-XXXXXX";
+  if (::mkdtemp(pattern)) path_ = pattern;
+}
+
+TempFolder::~TempFolder() {
+  if (path_.empty()) return;
+  std::error_code ignored;
+  std::filesystem::remove_all(path_, ignored);
+}
+
+LoopbackServer::LoopbackServer() {
+  if (!dir_.Made()) {
+    error_ = "cannot create a temporary folder";
+    return;
+  }
+  dbPath_ = dir_.Path() + "/scores.db";
+  logPath_ = dir_.Path() + "/server.log";
+  std::FILE* file = std::fopen(logPath_.c_str(), "w");
+  if (!file) {
+    error_ = "cannot create " + logPath_;
+    return;
+  }
+  parts_ = std::make_unique<Parts>(file);
+  if (!parts_->store.Open(dbPath_, error_)) return;
+  const int port = parts_->http.Bind(LoopbackHost, 0);
+  if (port <= 0) {
+    error_ = "cannot bind a loopback port";
+    return;
+  }
+  thread_ = std::thread([this] { parts_->http.Run(); });
+  port_ = port;
+}
+
+LoopbackServer::~LoopbackServer() {
+  if (parts_) parts_->http.Stop();
+  if (thread_.joinable()) thread_.join();
+  parts_.reset();
+}
+
+std::string DumpDatabase(const std::string& path) {
+  sqlite3* db = nullptr;
+  std::string dump;
+  if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+    const char* sql =
+        "SELECT 'player', game, user_id, name, NULL FROM players "
+        "UNION ALL SELECT 'best', game, board, user_id, score || '@' || achieved "
+        "FROM best_scores ORDER BY 1, 2, 3, 4;";
+    sqlite3_exec(
+        db, sql,
+        [](void* out, int columns, char** values, char**) {
+          std::string& text = *static_cast<std::string*>(out);
+          for (int i = 0; i < columns; i++) text += std::string(values[i] ? values[i] : "") + "|";
+          text += "\n";
+          return 0;
+        },
+        &dump, nullptr);
+  }
+  sqlite3_close(db);
+  return dump;
+}
+
+long long QueryCount(const std::string& path, const std::string& sql) {
+  sqlite3* db = nullptr;
+  long long count = -1;
+  if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr) == SQLITE_OK &&
+        sqlite3_step(statement) == SQLITE_ROW)
+      count = sqlite3_column_int64(statement, 0);
+    sqlite3_finalize(statement);
+  }
+  sqlite3_close(db);
+  return count;
+}
+
+}  // namespace scores

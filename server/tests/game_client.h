@@ -1,0 +1,98 @@
+// Test and benchmark helpers: a client that sends a score request byte for
+// byte as the game does and reads the reply the way the game does, and a
+// score server run in-process on a free loopback port with its own database.
+#pragma once
+
+#include <array>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "score_record.h"
+#include "score_reply.h"
+
+namespace scores {
+
+constexpr char LoopbackHost[] = "127.0.0.1";
+
+struct GameReply {
+  bool received = false;  // connected, sent and read until the server closed
+  int status = 0;         // from the status line, 0 when there is none
+  std::string raw;        // everything received
+  std::string body;       // after the head
+  std::string payload;    // what the game's framing scan keeps
+};
+
+// One exchange as the game makes it: "GET /" + path + " HTTP/1.1", a Host and
+// a "Connection: close" header, then reading until the server closes.
+GameReply GameFetch(int port, const std::string& path);
+
+// Sends `request` as it stands (for requests the game would never make).
+GameReply RawFetch(int port, const std::string& request);
+
+// The payload the game's HTTP client takes from one received chunk.
+std::string GameScanChunk(const std::string& chunk);
+
+// The path the game requests for a record: the scrambled record, escaped.
+std::string GameScorePath(const ScoreRecord& record);
+
+// A record as the game fills it in, with the given bests and last = best.
+ScoreRecord GameRecord(const std::string& userId, const std::string& name,
+                       const std::array<int, BoardCount>& bests);
+
+// One board of online scores as the game reads them from a payload.
+struct GameBoard {
+  bool valid = false;  // the block carried the "OnlineScores" tag
+  std::array<OnlineEntry, OnlineEntries> entries;
+};
+
+// The game's reading of a payload: fields split at '{' (a missing field
+// reads as "-=+=-"), names cut to 12 characters, scores read with atoi.
+std::array<GameBoard, BoardCount> ReadGameBoards(const std::string& payload);
+
+// A new empty folder below /tmp, removed with everything in it at the end.
+class TempFolder {
+ public:
+  TempFolder();
+  ~TempFolder();
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+
+  bool Made() const { return !path_.empty(); }
+  const std::string& Path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+// A score server on a free loopback port, serving from a new database in a
+// temporary folder that is removed again with the server.
+class LoopbackServer {
+ public:
+  LoopbackServer();
+  ~LoopbackServer();
+  LoopbackServer(const LoopbackServer&) = delete;
+  LoopbackServer& operator=(const LoopbackServer&) = delete;
+
+  bool Started() const { return port_ > 0; }
+  int Port() const { return port_; }
+  const std::string& DatabasePath() const { return dbPath_; }
+  const std::string& LogPath() const { return logPath_; }
+  const std::string& Error() const { return error_; }
+
+ private:
+  struct Parts;
+  TempFolder dir_;
+  std::string dbPath_, logPath_, error_;
+  std::unique_ptr<Parts> parts_;
+  std::thread thread_;
+  int port_ = -1;
+};
+
+// Every row of the score database as text, in a fixed order; empty on error.
+std::string DumpDatabase(const std::string& path);
+
+// The number given by a counting query ("SELECT COUNT(*) ..."), -1 on error.
+long long QueryCount(const std::string& path, const std::string& sql);
+
+}  // namespace scores

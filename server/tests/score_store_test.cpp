@@ -1,0 +1,90 @@
+// The score database: bests kept per player and board, the latest name shown,
+// ranking and its ties, persistence across reopening, WAL mode.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "game_client.h"
+#include "score_store.h"
+
+namespace scores {
+namespace {
+
+class ScoreStoreTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(dir_.Made());
+    path_ = dir_.Path() + "/scores.db";
+    std::string error;
+    ASSERT_TRUE(store_.Open(path_, error)) << error;
+  }
+  void TearDown() override { store_.Close(); }
+
+  OnlineBoards Submit(const std::string& id, const std::string& name,
+                      const std::array<int, BoardCount>& bests) {
+    OnlineBoards top;
+    std::string error;
+    EXPECT_TRUE(store_.Submit(GameRecord(id, name, bests), top, error)) << error;
+    return top;
+  }
+
+  TempFolder dir_;
+  std::string path_;
+  ScoreStore store_;
+};
+
+TEST_F(ScoreStoreTest, KeepsEachPlayersBestPerBoardAndLatestName) {
+  Submit("AAA", "First Name  ", {100, 50, 0});
+  Submit("AAA", "Second Name ", {80, 70, 0});
+  const OnlineBoards top = Submit("BBB", "Other       ", {90, 0, 0});
+
+  ASSERT_EQ(top[0].size(), 2u);
+  EXPECT_EQ(top[0][0].name, "Second Name ");
+  EXPECT_EQ(top[0][0].score, 100);
+  EXPECT_EQ(top[0][1].score, 90);
+  ASSERT_EQ(top[1].size(), 1u);
+  EXPECT_EQ(top[1][0].score, 70);
+  EXPECT_TRUE(top[2].empty());  // a best of 0 is not an entry
+  EXPECT_EQ(QueryCount(path_, "SELECT COUNT(*) FROM best_scores WHERE user_id = 'AAA'"), 2);
+}
+
+TEST_F(ScoreStoreTest, RanksTopFiveAndEarlierScoreWinsATie) {
+  Submit("TIEFIRST", "Tie First   ", {500, 0, 0});
+  for (int i = 0; i < 6; i++)
+    Submit(std::string(1, static_cast<char>('P' + i)), "Player      ", {100 * (i + 1), 0, 0});
+  const OnlineBoards top = Submit("TIESECOND", "Tie Second  ", {500, 0, 0});
+
+  ASSERT_EQ(top[0].size(), static_cast<std::size_t>(OnlineEntries));
+  const int expected[] = {600, 500, 500, 500, 400};
+  for (int k = 0; k < OnlineEntries; k++) EXPECT_EQ(top[0][k].score, expected[k]) << k;
+  // Three players share 500: the two who reached it first come first.
+  EXPECT_EQ(top[0][1].name, "Tie First   ");
+  EXPECT_EQ(top[0][2].name, "Player      ");
+  EXPECT_EQ(top[0][3].name, "Tie Second  ");
+}
+
+TEST_F(ScoreStoreTest, ScoresSurviveReopeningAndTheJournalIsWal) {
+  Submit("AAA", "Kept        ", {10, 20, 30});
+  store_.Close();
+  std::string error;
+  ASSERT_TRUE(store_.Open(path_, error)) << error;
+  const OnlineBoards top = Submit("BBB", "Reader      ", {0, 0, 0});
+  for (int b = 0; b < BoardCount; b++) {
+    ASSERT_EQ(top[b].size(), 1u) << b;
+    EXPECT_EQ(top[b][0].score, 10 * (b + 1));
+  }
+  EXPECT_TRUE(std::filesystem::exists(path_ + "-wal"));
+}
+
+TEST(ScoreStore, OpenReportsAFolderThatDoesNotExist) {
+  ScoreStore store;
+  std::string error;
+  EXPECT_FALSE(store.Open("/nonexistent-folder/scores.db", error));
+  EXPECT_FALSE(error.empty());
+  OnlineBoards top;
+  EXPECT_FALSE(store.Submit(GameRecord("AAA", "Nobody      ", {1, 1, 1}), top, error));
+}
+
+}  // namespace
+}  // namespace scores

@@ -1,0 +1,278 @@
+// The music stream through the OpenAL fake: priming four buffers one per pass, refilling a
+// buffer only once one has played, WAV streams that start and loop at their data chunk, Ogg
+// streams decoded by stb_vorbis, the end with and without looping, stopping, and streams
+// started and stopped many times without leaking their files.
+#include "audio_fixture.h"
+
+using namespace audio_files;
+
+namespace {
+
+constexpr int Rate = 22050;
+
+class StreamTest : public AudioTest {
+protected:
+    FakeAlSource& Music() { return Src(MusicSource); }
+    const Bytes& Queued(size_t i) { return FakeAl.buffers[Music().queue.at(i)].data; }
+    // One main-loop pass after the player used up n buffers.
+    void Pass(int played = 1) {
+        FakeAlPlayBuffers(ALsource[MusicSource], played);
+        ASys.HandleMusicSys();
+    }
+    // Passes until the stream ends, at most limit.
+    int PassesToEnd(int limit = 1000) {
+        int n = 0;
+        while (ASys.MusicPlaying != MusicNone && n < limit) Pass(), ++n;
+        return n;
+    }
+};
+
+}  // namespace
+
+TEST_F(StreamTest, StartPrimesOneBufferPerPassThenWaitsForAPlayedOne) {
+    const Bytes data = Pattern(10 * MusicBlockBytes);
+    ASys.PlayMusic_Wav_Sys(Write("m.wav", SimpleWav(2, Rate, 16, data)).c_str(), 1);
+    EXPECT_EQ(ASys.MusicPlaying, MusicWav);
+    EXPECT_EQ(MusicBufferTick, -2);
+    EXPECT_EQ(ASys.MusicBufferTo, 1);
+    ASSERT_EQ(Music().queue.size(), 1u);
+    EXPECT_EQ(Music().state, AL_PLAYING);
+    EXPECT_EQ(MusicBufferStats[MusicStatFormat], AL_FORMAT_STEREO16);
+    EXPECT_EQ(MusicBufferStats[MusicStatRate], Rate);
+
+    for (int pass = 0; pass < 3; ++pass) ASys.HandleMusicSys();  // nothing played yet
+    EXPECT_EQ(MusicBufferTick, 1);
+    ASSERT_EQ(Music().queue.size(), 4u);
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(Music().queue[i], MusicBuffer[i]);
+        EXPECT_EQ(Queued(i), Bytes(data.begin() + i * MusicBlockBytes, data.begin() + (i + 1) * MusicBlockBytes));
+        EXPECT_EQ(FakeAl.buffers[MusicBuffer[i]].format, AL_FORMAT_STEREO16);
+    }
+
+    ASys.HandleMusicSys();  // the queue is full
+    EXPECT_EQ(MusicBufferTick, 1);
+    EXPECT_EQ(Music().queue.size(), 4u);
+
+    Pass();  // the oldest buffer played: it is refilled with the fifth block
+    EXPECT_EQ(MusicBufferTick, 2);
+    ASSERT_EQ(Music().queue.size(), 4u);
+    EXPECT_EQ(Music().queue.back(), MusicBuffer[0]);
+    EXPECT_EQ(Queued(3), Bytes(data.begin() + 4 * MusicBlockBytes, data.begin() + 5 * MusicBlockBytes));
+    EXPECT_EQ(ASys.MusicBufferTo, 1);
+
+    Pass(2);  // two played, but one buffer per pass
+    EXPECT_EQ(MusicBufferTick, 3);
+    EXPECT_EQ(Music().queue.size(), 4u);
+    EXPECT_FALSE(Logged("Error"));
+}
+
+// The stream begins at the first byte of the data chunk (never the header), stops at the end
+// of that chunk (never the chunks after it) and loops back to the same byte.
+TEST_F(StreamTest, WavStreamPlaysItsDataChunkAndLoopsToItsStart) {
+    const Bytes data = Pattern(2 * MusicBlockBytes + 1000, 3);
+    const Bytes block0(data.begin(), data.begin() + MusicBlockBytes);
+    const Bytes block1(data.begin() + MusicBlockBytes, data.begin() + 2 * MusicBlockBytes);
+    const Bytes file = Riff({{"fmt ", FmtBody(1, Rate, 16, 1, 2)},
+                             {"LIST", Pattern(77, 9)},
+                             {"data", data},
+                             {"LIST", Pattern(3 * MusicBlockBytes, 5)}});
+    ASys.PlayMusic_Wav_Sys(Write("m.wav", file).c_str(), 1);
+    EXPECT_EQ(MusicBufferStats[MusicStatFormat], AL_FORMAT_MONO16);
+    ASys.HandleMusicSys();  // the second block
+    ASys.HandleMusicSys();  // the short tail is dropped and the file rewinds
+    EXPECT_EQ(Music().queue.size(), 2u);
+    ASys.HandleMusicSys();
+    ASys.HandleMusicSys();
+    ASSERT_EQ(Music().queue.size(), 4u);
+    EXPECT_EQ(Queued(0), block0);
+    EXPECT_EQ(Queued(1), block1);
+    EXPECT_EQ(Queued(2), block0);
+    EXPECT_EQ(Queued(3), block1);
+    EXPECT_EQ(ASys.MusicPlaying, MusicWav);
+}
+
+TEST_F(StreamTest, WavStreamWithoutLoopEndsAndPlaysOut) {
+    const Bytes data = Pattern(6 * MusicBlockBytes);
+    ASys.PlayMusic_Wav_Sys(Write("m.wav", SimpleWav(1, Rate, 8, data)).c_str(), 0);
+    EXPECT_EQ(MusicBufferStats[MusicStatFormat], AL_FORMAT_MONO8);
+    const int passes = PassesToEnd();
+    EXPECT_EQ(passes, 5);  // blocks 2..6 after the start, the last one reaching the end
+    EXPECT_EQ(ASys.MusicPlaying, MusicNone);
+    EXPECT_EQ(MusicBufferTick, 3);
+    ASSERT_EQ(Music().queue.size(), 4u);
+    EXPECT_EQ(Queued(3), Bytes(data.end() - MusicBlockBytes, data.end()));
+    EXPECT_EQ(Music().state, AL_PLAYING);  // the queued buffers play out
+}
+
+TEST_F(StreamTest, LoopValuesOtherThanOneEndTheStream) {
+    const std::string path = Write("m.wav", SimpleWav(1, Rate, 8, Pattern(2 * MusicBlockBytes)));
+    for (int loop : {0, 2, -1}) {
+        ASys.PlayMusic_Wav_Sys(path.c_str(), loop);
+        EXPECT_EQ(ASys.MusicLoop, loop);
+        EXPECT_LT(PassesToEnd(), 10) << loop;
+    }
+    ASys.PlayMusic_Wav_Sys(path.c_str(), 1);
+    EXPECT_EQ(PassesToEnd(50), 50);
+}
+
+TEST_F(StreamTest, SettingsReachTheMusicSourceOnEveryPass) {
+    ASys.PlayMusic_Wav_Sys(Write("m.wav", SimpleWav(1, Rate, 16, Pattern(8 * MusicBlockBytes))).c_str(), 1);
+    EXPECT_FLOAT_EQ(ASys.MusicSet[MusicPitchSet], 1);
+    EXPECT_FLOAT_EQ(ASys.MusicSet[MusicVolumeSet], 1);
+    EXPECT_FLOAT_EQ(ASys.MusicSet[MusicPanSet], 0);
+    for (int pass = 0; pass < 5; ++pass) ASys.HandleMusicSys();  // primed: this pass refills nothing
+    ASys.MusicSet[MusicPitchSet] = 1.5f;
+    ASys.MusicSet[MusicVolumeSet] = 0.5f;
+    ASys.MusicSet[MusicPanSet] = 0.25f;
+    ASys.MusicVolB = 0.6f;
+    ASys.HandleMusicSys();
+    EXPECT_FLOAT_EQ(Music().pitch, 1.5f);
+    EXPECT_FLOAT_EQ(Music().gain, 0.3f);
+    EXPECT_FLOAT_EQ(Music().position[0], -0.25f);
+
+    // A new stream starts with the settings reset.
+    ASys.PlayMusic_Wav_Sys(Path("m.wav").c_str(), 1);
+    EXPECT_FLOAT_EQ(Music().pitch, 1);
+    EXPECT_FLOAT_EQ(Music().gain, 0.6f);
+    EXPECT_FLOAT_EQ(Music().position[0], 0);
+}
+
+TEST_F(StreamTest, ASourceThatRanDryIsStartedAgain) {
+    ASys.PlayMusic_Wav_Sys(Write("m.wav", SimpleWav(1, Rate, 16, Pattern(8 * MusicBlockBytes))).c_str(), 1);
+    for (int pass = 0; pass < 3; ++pass) ASys.HandleMusicSys();
+    const int plays = Music().plays;
+    Music().state = AL_STOPPED;  // the loop paused long enough for the queue to run out
+    ASys.HandleMusicSys();
+    EXPECT_EQ(Music().plays, plays + 1);
+    EXPECT_EQ(Music().state, AL_PLAYING);
+    EXPECT_EQ(Music().queue.size(), 4u);
+    EXPECT_EQ(MusicBufferTick, 2);
+    EXPECT_FALSE(Logged("Buffer Error"));
+}
+
+TEST_F(StreamTest, StopEmptiesTheQueue) {
+    ASys.PlayMusic_Wav_Sys(Write("m.wav", SimpleWav(1, Rate, 16, Pattern(8 * MusicBlockBytes))).c_str(), 1);
+    for (int pass = 0; pass < 4; ++pass) Pass();
+    ASys.StopMusicSys();
+    EXPECT_EQ(ASys.MusicPlaying, MusicNone);
+    EXPECT_EQ(ASys.MusicBufferTo, 0);
+    EXPECT_TRUE(Music().queue.empty());
+    EXPECT_EQ(Music().state, AL_STOPPED);
+    // The four buffers are free again: a new stream fills them from the first.
+    ASys.PlayMusic_Wav_Sys(Path("m.wav").c_str(), 1);
+    ASSERT_EQ(Music().queue.size(), 1u);
+    EXPECT_EQ(Music().queue[0], MusicBuffer[0]);
+    EXPECT_FALSE(Logged("Error"));
+}
+
+TEST_F(StreamTest, MusicFilesThatCannotStartLeaveNoStream) {
+    const std::string good = Write("good.wav", SimpleWav(1, Rate, 16, Pattern(8 * MusicBlockBytes)));
+    struct Case {
+        const char* name;
+        Bytes file;  // empty: no file at all
+        bool ogg;
+        const char* log;
+    };
+    const Case cases[] = {
+        {"missing.wav", {}, false, "Error Opening Wave - "},
+        {"nofmt.wav", Riff({{"data", Pattern(4 * MusicBlockBytes)}}), false, "Error Opening Wave - "},
+        {"nodata.wav", Riff({{"fmt ", FmtBody(1, Rate, 16)}, {"LIST", Pattern(40)}}), false, "Error Opening Wave - "},
+        {"nochannels.wav", SimpleWav(0, Rate, 16, Pattern(4 * MusicBlockBytes)), false, "Bad Wave Format"},
+        {"cut.wav", Riff({{"fmt ", FmtBody(1, Rate, 16)}, {"data", Pattern(100), 1 << 30}}), false, "Wave Chunk Too Large"},
+        {"missing.ogg", {}, true, "Error Opening Ogg"},
+        {"notogg.ogg", SimpleWav(1, Rate, 16, Pattern(100)), true, "Error Opening Ogg"},
+    };
+    const int fds = OpenDescriptors();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASys.PlayMusic_Wav_Sys(good.c_str(), 1);  // a stream plays when the next fails to start
+        const std::string path = c.file.empty() ? Path(c.name) : Write(c.name, c.file);
+        if (c.ogg)
+            ASys.PlayMusic_Ogg_Sys(path.c_str(), 1);
+        else
+            ASys.PlayMusic_Wav_Sys(path.c_str(), 1);
+        EXPECT_EQ(ASys.MusicPlaying, MusicNone);
+        EXPECT_TRUE(Music().queue.empty());
+        EXPECT_EQ(Music().state, AL_STOPPED);
+        EXPECT_TRUE(Logged(c.log));
+        if (!c.ogg) {
+            EXPECT_TRUE(Logged("Error Opening Wave - " + path));
+        }
+        ASys.HandleMusicSys();
+        EXPECT_TRUE(Music().queue.empty());
+    }
+    EXPECT_EQ(OpenDescriptors(), fds);
+}
+
+TEST_F(StreamTest, OggStreamDecodesLoopsAndEnds) {
+    struct Case {
+        int channels, format;
+    };
+    for (const Case& c : {Case{1, AL_FORMAT_MONO16}, Case{2, AL_FORMAT_STEREO16}}) {
+        SCOPED_TRACE(c.channels);
+        const Bytes ogg = OggTone(c.channels, Rate, 1.0);
+        ASSERT_FALSE(ogg.empty());
+        const std::string path = Write("tone.ogg", ogg);
+        ASys.PlayMusic_Ogg_Sys(path.c_str(), 1);
+        ASSERT_EQ(ASys.MusicPlaying, MusicOgg);
+        EXPECT_EQ(MusicBufferStats[MusicStatFormat], c.format);
+        EXPECT_EQ(MusicBufferStats[MusicStatChannels], c.channels);
+        EXPECT_EQ(MusicBufferStats[MusicStatRate], Rate);
+        ASSERT_EQ(Music().queue.size(), 1u);
+        const Bytes first = Queued(0);
+        EXPECT_GT(first.size(), 0u);
+        EXPECT_LE(first.size(), OggBlockSamples * sizeof(short));
+        EXPECT_EQ(first.size() % (2 * c.channels), 0u);
+
+        // Looping: after the empty block at the end, decoding starts over.
+        size_t total = first.size();
+        int passes = 0;
+        while (FakeAl.buffers[Music().queue.back()].data.size() > 0 && passes < 100) {
+            Pass();
+            total += FakeAl.buffers[Music().queue.back()].data.size();
+            ++passes;
+        }
+        EXPECT_EQ(total, static_cast<size_t>(Rate) * c.channels * 2);  // one second of samples
+        EXPECT_EQ(ASys.MusicPlaying, MusicOgg);
+        Pass();
+        EXPECT_EQ(FakeAl.buffers[Music().queue.back()].data, first);
+
+        // Without looping the stream ends at the empty block and the rest plays out.
+        ASys.PlayMusic_Ogg_Sys(path.c_str(), 0);
+        EXPECT_EQ(MusicBufferTick, -2);
+        EXPECT_EQ(Music().queue.size(), 1u);
+        passes = 0;
+        while (ASys.MusicPlaying != MusicNone && passes < 100) Pass(), ++passes;
+        EXPECT_EQ(ASys.MusicPlaying, MusicNone);
+        EXPECT_TRUE(FakeAl.buffers[Music().queue.back()].data.empty());
+        EXPECT_EQ(Music().state, AL_PLAYING);
+    }
+    EXPECT_FALSE(Logged("Error"));
+}
+
+// Streams replaced by streams, stopped, ended and started again keep no file open.
+TEST_F(StreamTest, StreamsReleaseTheirFiles) {
+    const std::string wav = Write("m.wav", SimpleWav(2, Rate, 16, Pattern(3 * MusicBlockBytes)));
+    const std::string ogg = Write("m.ogg", OggTone(2, Rate, 0.5));
+    const int fds = OpenDescriptors();
+    for (int round = 0; round < 40; ++round) {
+        ASys.PlayMusic_Wav_Sys(wav.c_str(), 1);
+        Pass();
+        ASys.PlayMusic_Ogg_Sys(ogg.c_str(), 1);  // replaces the WAV stream
+        Pass();
+        ASys.PlayMusic_Wav_Sys(wav.c_str(), 1);
+        ASys.StopMusicSys();
+        ASys.PlayMusic_Ogg_Sys(ogg.c_str(), 1);
+        ASys.StopMusicSys();
+        ASys.PlayMusic_Ogg_Sys(ogg.c_str(), 0);
+        PassesToEnd();
+        ASys.PlayMusic_Wav_Sys(wav.c_str(), 0);
+        PassesToEnd();
+    }
+    EXPECT_EQ(OpenDescriptors(), fds);
+    ASys.PlayMusic_Ogg_Sys(ogg.c_str(), 1);
+    EXPECT_EQ(OpenDescriptors(), fds + 1);  // one stream, one file
+    ASys.StopMusicSys();
+    EXPECT_EQ(OpenDescriptors(), fds);
+    EXPECT_FALSE(Logged("Error"));
+}

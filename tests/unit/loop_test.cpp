@@ -1,0 +1,410 @@
+// The game's spine: launch, the paced main loop (focused, paused, unfocused, clock going
+// back), the speed factor of an update, the end-of-run banner and EndGame's first-wins rule.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "MyGame.h"
+#include "fakes.h"
+
+namespace {
+long long Now = 0;
+long long TestClock() { return Now; }
+std::vector<int> Sleeps;
+// The loop's idle sleep passes the time on the test clock.
+void TestSleep(int ms) {
+    Sleeps.push_back(ms);
+    Now += ms;
+}
+
+MyGame& G = ThisGame;
+
+class Loop : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetFakes();
+        savedClock = SysClockSource;
+        savedSleep = RestSource;
+        SysClockSource = TestClock;
+        RestSource = TestSleep;
+        Sleeps.clear();
+        Now = 100000;
+        testing::internal::CaptureStdout();
+        G.Begin(556, "Brindlewick");
+        testing::internal::GetCapturedStdout();
+        std::fill(G.Option, G.Option + OptionCount, 0);
+        G.DebugMode = 0;
+        G.LoadTo = 0;
+        G.GameState = -1;   // a state that runs nothing
+        G.MenuScreen = ScreenNone;
+        G.Paused = 0;
+        G.GameOver = G.GameOverReason = 0;
+        G.GameOverTimer = 0;
+        G.Active = 1;
+        G.NextUpdate = G.NextRender = 0;
+        G.UpdateTime = 0;
+        G.ScreenWidth = 800;
+        G.ScreenHeight = 600;
+        rw2 = 400;
+        rh2 = 300;
+        ASys.DrawTo = 0;
+        ASys.iFrames[ASys.FontImage] = 96;   // a font in the slot, so text is drawn
+    }
+    void TearDown() override {
+        SysClockSource = savedClock;
+        RestSource = savedSleep;
+        ASys.DrawTo = 0;
+        ASys.iFrames[ASys.FontImage] = -1;
+    }
+
+    // One loop pass at the given Mills(); tells whether an update and a render ran in it.
+    struct PassResult { bool updated, rendered; int polls; };
+    PassResult PassAt(int mills) {
+        Now = G.StartTick() + mills;
+        return Pass();
+    }
+    PassResult Pass() {
+        G.UpdateTime = -1;
+        G.UpdateSec = G.Mills();   // keep the poll-rate window open, so the live count only grows
+        int swaps = FakeGlfw.swaps, polls = UpdateCountLive;
+        G.KeepAlive();
+        return {G.UpdateTime != -1, FakeGlfw.swaps > swaps, UpdateCountLive - polls};
+    }
+
+    long long (*savedClock)();
+    void (*savedSleep)(int);
+};
+
+// The banner's records: the squares first, then the glyphs of each word by their row.
+struct Banner {
+    std::vector<const double*> squares;
+    std::map<double, std::string> words;        // by record y
+    std::map<double, double> firstGlyphX;       // by record y
+};
+Banner ReadBanner() {
+    Banner b;
+    for (int i = 0; i < ASys.DrawTo; i++) {
+        const double* rec = ASys.Draw + i * DrawFields;
+        if (rec[FieldCode] == CmdRect) {
+            b.squares.push_back(rec);
+        } else if (rec[FieldCode] == CmdImage) {
+            double y = rec[FieldY];
+            if (!b.words.count(y)) b.firstGlyphX[y] = rec[FieldX];
+            b.words[y] += static_cast<char>(rec[FieldFrame] + 32);
+        }
+    }
+    return b;
+}
+}  // namespace
+
+TEST_F(Loop, FocusedPacingRunsUpdatesAndRendersOnTheirDeadlines) {
+    struct Step { int at, paused; bool update, render, music; int nextUpdate; };
+    const Step steps[] = {
+        {0, 0, true, true, true, 16},
+        {10, 0, false, false, true, 16},
+        {16, 0, true, true, true, 32},
+        {40, 0, true, true, true, 56},    // late: the deadline restarts from the clock
+        {56, 1, true, true, false, 88},   // paused: every 32 ms, music not serviced
+        {80, 1, false, false, false, 88},
+        {88, 1, true, true, false, 120},
+    };
+    G.Option[OptMusicVol] = 5;
+    for (const auto& s : steps) {
+        SCOPED_TRACE(s.at);
+        G.Paused = s.paused;
+        ASys.MusicVolB = 0;
+        PassResult r = PassAt(s.at);
+        EXPECT_EQ(r.updated, s.update);
+        EXPECT_EQ(r.rendered, s.render);
+        EXPECT_EQ(G.NextUpdate, s.nextUpdate);
+        EXPECT_EQ(G.NextRender, s.nextUpdate);
+        EXPECT_EQ(ASys.MusicVolB, s.music ? 0.5f : 0);
+    }
+    EXPECT_TRUE(Sleeps.empty());   // the focused loop never sleeps
+}
+
+TEST_F(Loop, EveryPassCopiesTheVolumeAndOverscanOptions) {
+    G.Option[OptSFXVol] = 3;
+    G.Option[OptMusicVol] = 10;
+    G.Option[OptOverscan] = 10;
+    PassAt(0);
+    EXPECT_FLOAT_EQ(G.SFXVol, 0.3f);
+    EXPECT_FLOAT_EQ(G.MusicVol, 1.0f);
+    EXPECT_FLOAT_EQ(G.Overscan, 0.2f);
+}
+
+TEST_F(Loop, ADeadlineMoreThanTenSecondsAheadMeansTheClockWentBack) {
+    struct Case { int ahead; bool runs; };
+    const Case cases[] = {{20000, true}, {10001, true}, {10000, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.ahead);
+        G.NextUpdate = G.NextRender = 500 + c.ahead;
+        PassResult r = PassAt(500);
+        EXPECT_EQ(r.updated, c.runs);
+        EXPECT_EQ(r.rendered, c.runs);
+        if (c.runs) {
+            EXPECT_EQ(G.NextUpdate, 516);
+        }
+    }
+}
+
+TEST_F(Loop, UnfocusedLoopPollsRendersAndRests) {
+    FakeGlfw.focused = false;
+    G.Active = -1;
+    G.NextUpdate = G.NextRender = 1000;
+
+    PassResult r = PassAt(1000);   // not strictly later: nothing due, only the rest
+    EXPECT_FALSE(r.updated);
+    EXPECT_FALSE(r.rendered);
+    EXPECT_EQ(r.polls, 0);
+    EXPECT_EQ(Sleeps, std::vector<int>{150});
+
+    r = Pass();   // 150 ms later
+    EXPECT_FALSE(r.updated);
+    EXPECT_TRUE(r.rendered);
+    EXPECT_EQ(r.polls, 1);
+    EXPECT_EQ(G.NextUpdate, 1150);   // advanced by 150, not restarted from the clock
+    EXPECT_EQ(G.NextRender, 1150);
+    EXPECT_EQ(Sleeps.size(), 2u);
+
+    G.NextUpdate = G.NextRender = G.Mills() + 20000;   // the clock went back
+    r = Pass();
+    EXPECT_EQ(r.polls, 1);
+    EXPECT_TRUE(r.rendered);
+    EXPECT_EQ(G.NextUpdate, G.Mills());   // restarted at the clock + 150, then the rest took 150
+
+    FakeGlfw.focused = true;   // the next poll sees the focus; the pass after it updates
+    G.NextUpdate = G.NextRender = 0;
+    Pass();
+    EXPECT_EQ(G.Active, 1);
+    G.NextUpdate = G.NextRender = 0;
+    EXPECT_TRUE(Pass().updated);
+}
+
+TEST_F(Loop, LosingTheFocusDuringAnUpdateRestsInTheSamePass) {
+    FakeGlfw.focused = false;
+    PassResult r = PassAt(0);
+    EXPECT_TRUE(r.updated);
+    EXPECT_TRUE(r.rendered);
+    EXPECT_EQ(G.Active, -1);
+    EXPECT_EQ(Sleeps, std::vector<int>{150});
+    r = Pass();   // no update until a poll sees the focus again
+    EXPECT_FALSE(r.updated);
+    EXPECT_EQ(r.polls, 1);
+    EXPECT_EQ(G.NextUpdate, 16 + 150);
+}
+
+TEST_F(Loop, SpeedFactorIsTheClampedDelta) {
+    struct Case { int last, delta; float dt; };
+    const Case cases[] = {
+        {0, 100000, 7.68f},   // the first update measures from 0
+        {500, 2, 0.3f}, {500, 5, 0.3f}, {500, 16, 0.96f}, {500, 64, 3.84f},
+        {500, 128, 7.68f}, {500, 1000, 7.68f},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.delta);
+        G.UpdateTime = c.last;
+        Now = G.StartTick() + c.last + c.delta;
+        G.Update();
+        EXPECT_EQ(G.LastUpdateTime, c.last);
+        EXPECT_EQ(G.UpdateTime, c.last + c.delta);
+        EXPECT_NEAR(G.dt, c.dt, 1e-5);
+    }
+}
+
+TEST_F(Loop, MouseAnyIsReadBeforeThePoll) {
+    ASys.Touch[5] = 1;   // the left button was down at the previous poll
+    G.Update();
+    EXPECT_EQ(G.MouseAny, 1);
+    EXPECT_EQ(G.mdall(), 0);   // this poll sees it released
+    G.Update();
+    EXPECT_EQ(G.MouseAny, 0);
+}
+
+TEST_F(Loop, LoadingRunsNothingElseOfTheGame) {
+    G.LoadTo = 1;
+    G.GameState = StateToMenu;
+    G.GameOver = 1;
+    G.GameOverTimer = 5;
+    G.Update();
+    EXPECT_EQ(G.GameState, StateToMenu);
+    EXPECT_EQ(G.GameOverTimer, 5);
+    G.LoadTo = 0;
+    G.Update();
+    EXPECT_EQ(G.GameState, StateMenu);   // LoadMenu's one update
+    EXPECT_EQ(G.GameOver, 0);
+}
+
+TEST_F(Loop, FirstEndOfARunWinsUntilTheTitle) {
+    G.EndGame(MyGame::EndDeath);
+    G.GameOverTimer = 30;
+    G.EndGame(MyGame::EndQuit);
+    EXPECT_EQ(G.GameOver, MyGame::EndDeath);
+    EXPECT_EQ(G.GameOverReason, MyGame::EndDeath);
+    EXPECT_EQ(G.GameOverTimer, 30);
+
+    G.GameState = StateToMenu;
+    G.LoopTarget();
+    EXPECT_EQ(G.GameState, StateMenu);
+    EXPECT_EQ(G.GameOver, 0);
+    EXPECT_EQ(G.GameOverReason, MyGame::EndDeath);   // the fading banner keeps its words
+    EXPECT_EQ(G.GameOverTimer, 30);
+    G.EndGame(MyGame::EndQuit);
+    EXPECT_EQ(G.GameOver, MyGame::EndQuit);
+    EXPECT_EQ(G.GameOverTimer, 0);
+}
+
+TEST_F(Loop, BannerWordsByReason) {
+    struct Case { int reason; const char* first; const char* second; };
+    const Case cases[] = {
+        {-1, "Quit", "Game"}, {1, "Game", "Over"}, {2, "Level", "Complete"}, {3, "Well", "Done"},
+        {4, "Time", "Up"}, {5, "World", "Complete"}, {6, "Birdie", "Saved"}, {7, "Game", "Over"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.reason);
+        ASys.DrawTo = 0;
+        G.GameOver = 0;
+        G.EndGame(c.reason);
+        G.GameOverTimer = 50;
+        G.dt = 0;
+        G.EndBanner();
+        Banner b = ReadBanner();
+        EXPECT_EQ(b.squares.size(), 3u);
+        EXPECT_EQ(b.words[300 - 24 - rh2], c.first);
+        EXPECT_EQ(b.words[300 + 24 - rh2], c.second);
+    }
+}
+
+TEST_F(Loop, BannerGrowsSpinsAndSlidesIn) {
+    G.EndGame(MyGame::EndDeath);
+    G.GameOverTimer = 9;
+    G.dt = 1;
+    G.EndBanner();   // t = 10
+    Banner b = ReadBanner();
+    ASSERT_EQ(b.squares.size(), 3u);
+    const float sides[] = {240, 200, 160}, spins[] = {30, -30, 0};
+    for (int i = 0; i < 3; i++) {
+        EXPECT_NEAR(b.squares[i][FieldW], sides[i], 1e-3);
+        EXPECT_NEAR(b.squares[i][FieldH], -sides[i], 1e-3);
+        EXPECT_NEAR(b.squares[i][FieldRotation], spins[i], 1e-3);
+        EXPECT_NEAR(b.squares[i][FieldColourA], 0.225 * 255, 1e-3);
+        EXPECT_EQ(b.squares[i][FieldX], 0);
+        EXPECT_EQ(b.squares[i][FieldY], 0);
+    }
+    EXPECT_EQ(b.squares[0][FieldColourA + 2], 128);   // (128, 128, 0)
+    EXPECT_EQ(b.squares[1][FieldColourA + 2], 64);    // (128, 64, 0)
+    EXPECT_EQ(b.squares[2][FieldColourA + 1], 0);     // black
+
+    // At t = 30 the words stand in place: at t = 10 they were 320 units out.
+    double first10 = b.firstGlyphX[-24], second10 = b.firstGlyphX[24];
+    ASys.DrawTo = 0;
+    G.GameOverTimer = 29;
+    G.EndBanner();
+    b = ReadBanner();
+    EXPECT_NEAR(first10 - b.firstGlyphX[-24], 320, 1e-3);
+    EXPECT_NEAR(second10 - b.firstGlyphX[24], -320, 1e-3);
+    EXPECT_NEAR(b.squares[0][FieldW], 12 * 60, 1e-3);
+    EXPECT_NEAR(b.squares[0][FieldColourA], 0.4 * 255, 1e-3);
+
+    // Fading out: the timer falls three times as fast and the squares turn on the same way.
+    G.GameOver = 0;
+    G.GameOverTimer = 30;
+    ASys.DrawTo = 0;
+    G.EndBanner();
+    EXPECT_FLOAT_EQ(G.GameOverTimer, 27);
+    b = ReadBanner();
+    EXPECT_NEAR(b.squares[0][FieldRotation], 360 - 81, 1e-3);
+    EXPECT_NEAR(b.squares[1][FieldRotation], -(360 - 81), 1e-3);
+}
+
+TEST_F(Loop, LessMotionShowsTheBannerAtFullSizeAtOnce) {
+    G.Option[OptLessMotion] = 1;
+    G.EndGame(MyGame::EndDeath);
+    G.dt = 1;
+    G.EndBanner();   // t = 1
+    Banner b = ReadBanner();
+    ASSERT_EQ(b.squares.size(), 3u);
+    const float sides[] = {2880, 2400, 1920}, spins[] = {360, -360, 0};
+    for (int i = 0; i < 3; i++) {
+        EXPECT_NEAR(b.squares[i][FieldW], sides[i], 1e-3);
+        EXPECT_NEAR(b.squares[i][FieldRotation], spins[i], 1e-3);
+        EXPECT_NEAR(b.squares[i][FieldColourA], 0.4 * 255, 1e-3);
+    }
+    double first1 = b.firstGlyphX[-24];
+    ASys.DrawTo = 0;
+    G.GameOverTimer = 49;
+    G.EndBanner();
+    EXPECT_NEAR(ReadBanner().firstGlyphX[-24], first1, 1e-3);   // no slide
+}
+
+TEST_F(Loop, BannerLocksTheLatchesAndEndsTheRun) {
+    G.KeyLatch[0] = 0;
+    G.TouchLatch[3] = 0;
+    G.GameState = StatePlay;
+    G.EndGame(MyGame::EndDeath);
+    G.GameOverTimer = 119;
+    G.dt = 1;
+    G.EndBanner();
+    EXPECT_EQ(G.GameState, StatePlay);   // 120 is not above 120
+    EXPECT_EQ(G.KeyLatch[0], 1);
+    EXPECT_EQ(G.KeyLatch[5], 50);
+    EXPECT_EQ(G.TouchLatch[3], 1);
+    G.EndBanner();
+    EXPECT_EQ(G.GameState, StateToMenu);
+
+    G.GameOver = 0;
+    G.GameOverTimer = 2;
+    G.dt = 1;
+    ASys.DrawTo = 0;
+    G.EndBanner();
+    EXPECT_EQ(G.GameOverTimer, 0);   // not below 0, and nothing drawn
+    EXPECT_EQ(ASys.DrawTo, 0);
+}
+
+TEST_F(Loop, FlushGameClearsPauseAndBanner) {
+    G.Paused = 1;
+    G.GameOver = 1;
+    G.GameOverTimer = 40;
+    G.FlushGame();
+    EXPECT_EQ(G.Paused, 0);
+    EXPECT_EQ(G.GameOver, 0);
+    EXPECT_EQ(G.GameOverTimer, 0);
+}
+
+TEST_F(Loop, LaunchRunsUntilTheCloseRequestThenSaysFarewell) {
+    struct Case { const char* path; const char* home; };
+    const Case cases[] = {
+        {"/opt/games/brindlewick", "/opt/games"}, {"brindlewick", "."}, {".", "."},
+        {"C:\\Games\\bw.exe", "C:\\Games"}, {"a/b\\c/game", "a/b\\c"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        ResetFakes();
+        FakeGlfw.shouldClose = true;   // the first poll asks to quit
+        G.Option[OptDebugStats] = 1;
+        testing::internal::CaptureStdout();
+        G.Launch(c.path);
+        std::string out = testing::internal::GetCapturedStdout();
+        EXPECT_STREQ(G.home, c.home);
+        EXPECT_NE(out.find("VornFrame - v0.95"), std::string::npos);
+        EXPECT_NE(out.find("Farewell happy gamer\n"), std::string::npos) << out;
+        EXPECT_TRUE(FakeGlfw.terminated);
+        EXPECT_EQ(G.GameBreak, 1);
+        EXPECT_EQ(G.Option[OptSFXVol], 7);
+        EXPECT_EQ(G.Option[OptMusicVol], 7);
+        EXPECT_EQ(G.Option[OptInvertY], 1);
+        EXPECT_EQ(G.Option[OptBoard], 2);
+        EXPECT_EQ(G.Option[OptDebugStats], 0);
+        EXPECT_EQ(G.DebugMode, 0);
+        EXPECT_EQ(G.GameVersion, 1);
+        EXPECT_EQ(G.BoardCount, 3);
+        EXPECT_EQ(G.LoadTo, 1);
+        EXPECT_EQ(G.GameState, StateMenu);
+        EXPECT_EQ(G.MenuScreen, ScreenNone);
+        EXPECT_EQ(G.LogoZoom, 1.0f);
+        EXPECT_STREQ(G.GameTitle, "Brindlewick");
+        EXPECT_EQ(G.KeyValue(InputUp, 63) != 0, true);   // the default bindings are in
+    }
+}
