@@ -58,6 +58,21 @@ constexpr int SoundSlots = 105;
 constexpr int SfxSources = 31;      // sources 0..30 play effects
 constexpr int MusicSource = 31;     // source 31 streams music
 constexpr int MusicBuffers = 4;
+constexpr int AudioSources = 32;    // SfxSources effect sources and the music source
+constexpr int SfxFields = 10;       // SFXData entries per slot
+constexpr int SfxBytes = 0, SfxFrames = 1, SfxChannels = 2, SfxBytesPerSample = 3, SfxRate = 4;
+constexpr float SfxPitchMin = 0.25f, SfxPitchMax = 16.0f;
+// MusicPlaying: which kind of stream is running.
+constexpr int MusicNone = 0, MusicWav = 1, MusicOgg = 2;
+// MusicSet: the settings applied to the music source on every pass.
+constexpr int MusicSetCount = 10;
+constexpr int MusicPitchSet = 1, MusicVolumeSet = 2, MusicPanSet = 3;
+// MusicBufferStats: the sample format of the running stream.
+constexpr int MusicStatsCount = 10;
+constexpr int MusicStatFormat = 1, MusicStatRate = 4, MusicStatChannels = 5;
+constexpr int MusicPrimeTick = -3;        // MusicBufferTick at a start: four buffers to prime
+constexpr int MusicBlockBytes = 16384;    // one WAV stream block
+constexpr int OggBlockSamples = 16384;    // 16-bit samples (all channels) per Ogg block
 
 // ---- input -----------------------------------------------------------------------------
 constexpr int ButtonCodes = 128;
@@ -76,6 +91,30 @@ constexpr int InputStart = 8, InputBack = 9;
 constexpr int InputButton1 = 10, InputButton2 = 11, InputButton3 = 12, InputButton4 = 13;
 constexpr int InputLeftShoulder = 14, InputRightShoulder = 15;
 constexpr int KeyNames = 350;
+// Button flags cleared and rebuilt by every poll (entry 127 is left alone).
+constexpr int PolledButtons = 127;
+// Pointers: Touch holds PointerCount records of PointerFields floats; the mouse is record 0.
+constexpr int PointerCount = 10, PointerFields = 10;
+constexpr int PointerX = 1, PointerY = 2, PointerPrevX = 3, PointerPrevY = 4;
+constexpr int PointerLeft = 5, PointerRight = 6, PointerHeld = 7, PointerMoveX = 8, PointerMoveY = 9;
+constexpr float PointerUpPosition = -100;   // previous position while the left button is up
+// Pads: Joy holds PadCount records of PadFields floats.
+constexpr int PadCount = 4, PadFields = 100;
+constexpr int PadButtons = 45;            // entries 0..44
+constexpr int PadAxisBase = 50;           // entries 50..94: axes 0..44
+constexpr int PadAxes = 45;
+constexpr int PadReady = 98, PadPresent = 99;
+constexpr int PadLastBindable = 97;       // highest pad entry a binding reads
+// Input codes: keys by GLFW key code, pad p entry n as (p + PadCodeFirstPad) * 100 + n.
+constexpr int InputCodeKeyLast = 499;     // codes 1..499 are asked of the keyboard
+constexpr int PadCodeFirstPad = 5;
+constexpr int PadCodeStride = 100;
+constexpr int AnyKeyFirst = 32, AnyKeyLast = 348;   // the real GLFW key codes
+constexpr int AnyKeyPadEntries = 50;      // pad entries AnyKey captures (buttons, not axes)
+constexpr int IgnorePressSize = 1024, IgnorePressLocked = 1000;
+// Binding table: BindRows rows per logical input, the used ones BindFirstRow..BindLastRow.
+constexpr int BindRows = 64, BindFirstRow = 48, BindLastRow = 63;
+constexpr int KeyvSize = 128;
 
 // ---- values shared by every layer -------------------------------------------------------
 constexpr int MissingNumber = -37171;     // a number that could not be read
@@ -112,14 +151,64 @@ public:
     float Keyv[128];
 
     // ---- window, log and shutdown (window.cpp) ----
+    void SysInit(const char* title);
+    void SetScreen(int width, int height);
+    void FlipFull();
+    void HiResRender();
+    void Force1920();
+    void Close();
+    char* fstrSys(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    void Debuglog(const char* text);
 
     // ---- renderer (renderer.cpp) ----
+    void RenderBuffer();
+    void RenderSys(float overscan);
+    void RenderRect(int first);
+    void RenderQuad(int first);
+    void RenderOval(int first);
+    void RenderLine(int first);
+    void RenderFan(int first);
+    void RenderTri(int first);
+    void RenderImage(int first);
+    void RenderQuadImage(int first);
+    void RenderImageBlur(int first);
 
     // ---- image slots, PNG files, buffers (images.cpp) ----
+    void GetPNG(int slot, const char* path, unsigned int size);
+    void GrabBuffer();
+    void Screenshot();
+    void SavePNG(const char* path, int slot, unsigned int width, unsigned int height);
+    void ScreenToBuffer();
+    void Buffer_Create(int slot, int side);
+    void Buffer_Fill(int slot, int red, int green, int blue, int alpha);
+    void Buffer_Plot(int slot, float x, float y, float red, float green, float blue, float alpha);
+    void Buffer_Line(int slot, float x1, float y1, float x2, float y2, float red, float green, float blue,
+                     float alpha);
+    void Buffer_Tile(int destination, int source, float x, float y, int frame);
 
     // ---- input polling and bindings (input.cpp) ----
+    void PollInputB(int flip);
+    void FlushKeys();
+    void PollRedef();
+    void ClearKeys();
+    void DefineKey(int input, int code);
+    void LockAll();
+    int AnyKey();
+    std::string ButtonName(int code);
+    void BumpCursorSys();
+    int IsBut(int code);
+    float vKey(int i);
+    float vKey(int a, int b);
 
     // ---- sound effects and music (audio.cpp) ----
+    void GetWAV(int slot, const char* path);
+    void PlayWAV(int slot, float pitch, float volume, float pan, int loop);
+    void PlayMusic_Wav_Sys(const char* path, int loop);
+    void PlayMusic_Ogg_Sys(const char* path, int loop);
+    void BufferMusic_Wav_Sys();
+    void BufferMusic_Ogg_Sys();
+    void StopMusicSys();
+    void HandleMusicSys();
 
     // ---- file primitives (files.cpp) ----
 
@@ -136,10 +225,44 @@ extern std::vector<unsigned char> WhiteBlock;
 extern char TempstrSys[1024];
 extern int DebugMessages;
 extern std::string KeyName[KeyNames];
+constexpr int StartWindowWidth = 256, StartWindowHeight = 128;  // the first, small window
+constexpr int WindowWidth = 800, WindowHeight = 600;            // the real window
+constexpr float StartVirtualWidth = 800;
+// Prints a GLFW error to standard error; installed with glfwSetErrorCallback.
+void error_callback(int code, const char* description);
 
 // ---- renderer state (renderer.cpp) ----
+constexpr int TexNone = -1;            // TexUse: no batch open
+constexpr int TexFlat = -2;            // TexUse: flat shapes, textured with WhiteBlock
+constexpr int TexBlurOffset = 200;     // TexUse: slot + 200 for a slot's blurred pixels
+constexpr int BatchShapeLimit = 50000; // a batch is cut once it holds more shapes than this
+constexpr int WhiteBlockSide = 8;      // WhiteBlock is 8 x 8 RGBA texels
+constexpr int WedgeCount = 36;         // wedges of an oval or fan
+constexpr double WedgeDegrees = 10;
+constexpr double RenderDegToRad = 0.017453;  // the renderer's degrees-to-radians factor
+constexpr int ImageSlotsDrawn = 100;   // slots 0..99 (and ImgGrab) are drawable
+extern double DrawR[DrawCopyRecords * DrawFields];
+extern int DrawToRT;
+extern int TexUse;
+extern int TriCount;
+extern int RenderMode;
+extern int Wireframe;
+extern float OverscanScaleX, OverscanScaleY;
 
 // ---- image slot table (images.cpp) ----
+constexpr int ImgLoadable = 100;          // GetPNG and the game use slots 0..99
+constexpr int ImgCreatable = 101;         // Buffer_Create accepts 0..100
+constexpr int SpriteBorder = 4;           // transparent texels around every sprite of a sheet
+constexpr int SpritePitchExtra = 2 * SpriteBorder;  // cell pitch = sprite size + 8
+constexpr int SheetMinSide = 64;          // smallest sheet texture side
+constexpr int SheetMaxPow2Side = 2048;    // sheet sides up to this are raised to a power of two
+constexpr int GrabMinSide = 64;           // smallest grab square
+constexpr int GrabMaxSide = 4096;         // largest grab square; a larger window is cropped
+constexpr int ColourKeyHigh = 250;        // a key channel is "full" above this
+constexpr int ColourKeyLow = 4;           // and "empty" at or below this
+constexpr int TextureMaxSide = 8192;      // no slot texture is made larger than this square
+constexpr unsigned PngMaxSide = 16384;    // PNG headers claiming more are refused before decoding
+constexpr unsigned long long PngMaxPixels = 1ull << 26;   // and so are more pixels than this
 extern std::vector<unsigned char> Image[ImageSlots];
 extern std::vector<unsigned char> ImageBlur[ImageSlots];
 extern int iFramesW[ImageSlots];
@@ -147,6 +270,7 @@ extern float iFramesWz[ImageSlots];
 extern int iSize[ImageSlots];
 
 // ---- input (input.cpp) ----
+extern int ignorePress[IgnorePressSize];
 
 // ---- audio device and sources (audio.cpp) ----
 struct ALCdevice_struct;     // OpenAL's ALCdevice
@@ -157,6 +281,11 @@ extern unsigned int ALsource[32];
 extern unsigned int MusicBuffer[MusicBuffers];
 extern unsigned int ALbuffer[SoundSlots];
 extern int ALbufferActive[SoundSlots];
+extern int ALsourcebuffer[AudioSources];
+extern int ALChannel;
+extern int SFXData[SoundSlots][SfxFields];
+extern int MusicBufferTick;
+extern int MusicBufferStats[MusicStatsCount];
 
 // ---- files (files.cpp) ----
 

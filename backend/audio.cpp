@@ -1,9 +1,20 @@
 // Sound effects and streamed music through OpenAL: the device, context, sources and buffers
-// opened at start-up, the sound slots and the music stream.
+// opened at start-up, the WAV loader of the sound slots, effect playback over sources 0..30
+// and the WAV or Ogg Vorbis stream queued through four buffers on source 31.
 #include "Vorn_glfw3.h"
 
 #include <AL/al.h>
 #include <AL/alc.h>
+
+#define STB_VORBIS_HEADER_ONLY
+#include <stb_vorbis.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <iterator>
+#include <memory>
+#include <vector>
 
 ALCdevice* ALdev = nullptr;
 ALCcontext* ALctx = nullptr;
@@ -11,3 +22,398 @@ unsigned int ALsource[32];
 unsigned int MusicBuffer[MusicBuffers];
 unsigned int ALbuffer[SoundSlots];
 int ALbufferActive[SoundSlots];
+
+int ALsourcebuffer[AudioSources];
+// No source holds a slot before its first effect.
+[[maybe_unused]] static const bool SourceSlotsEmpty = [] {
+    std::fill(std::begin(ALsourcebuffer), std::end(ALsourcebuffer), -1);
+    return true;
+}();
+int ALChannel = 0;
+int SFXData[SoundSlots][SfxFields];
+int MusicBufferTick = 0;
+int MusicBufferStats[MusicStatsCount];
+
+// The open stream: its file, the Ogg decoder reading from it, and for a WAV stream the
+// byte range of its data chunk (the stream starts and loops at MusicFileBegin).
+static FILE* MusicFile = nullptr;
+static stb_vorbis* OggFile = nullptr;
+static long MusicFileBegin = 0;
+static long MusicFileEnd = 0;
+
+namespace {
+
+constexpr int WavFormatPCM = 1;
+constexpr int WavFormatFields = 16;    // bytes of the PCM fields of a "fmt " chunk
+
+// ---- WAV chunk readers ----
+
+char TagText[5];
+
+const char* readTag(FILE* f) {
+    if (std::fread(TagText, 1, 4, f) != 4) {
+        TagText[0] = 0;
+        return TagText;
+    }
+    TagText[4] = 0;
+    return TagText;
+}
+
+int readInt(FILE* f) {
+    unsigned char b[4];
+    if (std::fread(b, 1, 4, f) != 4) return MissingNumber;
+    return static_cast<int>(static_cast<unsigned>(b[0]) | static_cast<unsigned>(b[1]) << 8 |
+                            static_cast<unsigned>(b[2]) << 16 | static_cast<unsigned>(b[3]) << 24);
+}
+
+int readShort(FILE* f) {
+    unsigned char b[2];
+    if (std::fread(b, 1, 2, f) != 2) return MissingNumber;
+    return b[0] | b[1] << 8;
+}
+
+long FileSize(FILE* f) {
+    long at = std::ftell(f);
+    std::fseek(f, 0, SEEK_END);
+    long size = std::ftell(f);
+    std::fseek(f, at, SEEK_SET);
+    return size;
+}
+
+long BytesLeft(FILE* f) { return FileSize(f) - std::ftell(f); }
+
+// A chunk size the file can hold from here on; a size cut off by the end of the file reads
+// as MissingNumber and is refused like any other negative one.
+bool ChunkFits(FILE* f, int size) {
+    if (size >= 0 && size <= BytesLeft(f)) return true;
+    if (size == MissingNumber)
+        ASys.Debuglog("Wave Chunk Size Missing");
+    else
+        ASys.Debuglog(ASys.fstrSys("Wave Chunk Too Large %i", size));
+    return false;
+}
+
+// Skips n bytes (already checked to lie within the file).
+void skipBytes(FILE* f, int n) { std::fseek(f, n, SEEK_CUR); }
+
+struct WavFormat {
+    int channels = 0;
+    int rate = 0;
+    int bytesPerSample = 0;
+};
+
+// "RIFF", "WAVE", then directly a PCM "fmt " chunk. Leaves the file after the format chunk.
+// A header without channels or with fewer than 8 bits per sample is refused.
+bool ReadWavHeader(FILE* f, WavFormat& fmt) {
+    if (std::strcmp(readTag(f), "RIFF") != 0) return false;
+    readInt(f);  // RIFF size
+    if (std::strcmp(readTag(f), "WAVE") != 0) return false;
+    if (std::strcmp(readTag(f), "fmt ") != 0) return false;
+    int fmtSize = readInt(f);
+    if (readShort(f) != WavFormatPCM) return false;
+    fmt.channels = readShort(f);
+    fmt.rate = readInt(f);
+    readInt(f);    // byte rate
+    readShort(f);  // block align
+    int bits = readShort(f);
+    if (fmt.channels <= 0 || bits < 8) {
+        ASys.Debuglog(ASys.fstrSys("Bad Wave Format %i channels %i bits", fmt.channels, bits));
+        return false;
+    }
+    fmt.bytesPerSample = bits / 8;
+    if (fmtSize > WavFormatFields) {
+        if (!ChunkFits(f, fmtSize - WavFormatFields)) return false;
+        skipBytes(f, fmtSize - WavFormatFields);
+    }
+    return true;
+}
+
+// The next chunk's tag and size. False at the end of the file or on a size the file cannot
+// hold (logged).
+bool NextChunk(FILE* f, char tag[5], int& size) {
+    const char* t = readTag(f);
+    if (!t[0]) return false;
+    std::memcpy(tag, t, 5);
+    size = readInt(f);
+    return ChunkFits(f, size);
+}
+
+int AlFormat(int bytesPerSample, int channels) {
+    if (bytesPerSample == 1 && channels == 1) return AL_FORMAT_MONO8;
+    if (bytesPerSample == 1 && channels == 2) return AL_FORMAT_STEREO8;
+    if (bytesPerSample == 2 && channels == 1) return AL_FORMAT_MONO16;
+    if (bytesPerSample == 2 && channels == 2) return AL_FORMAT_STEREO16;
+    return 0;
+}
+
+struct FileCloser {
+    void operator()(FILE* f) const { std::fclose(f); }
+};
+using FileHandle = std::unique_ptr<FILE, FileCloser>;
+
+// ---- music stream helpers ----
+
+ALuint MusicSourceName() { return ALsource[MusicSource]; }
+
+void CloseMusicFiles() {
+    if (OggFile) stb_vorbis_close(OggFile);
+    OggFile = nullptr;
+    if (MusicFile) std::fclose(MusicFile);
+    MusicFile = nullptr;
+}
+
+// Stops the music source and takes every queued buffer off it (a stopped source counts all
+// of them as played, so each unqueue succeeds).
+void EmptyMusicSource() {
+    ALuint src = MusicSourceName();
+    alSourceStop(src);
+    ALint queued = 0;
+    alGetSourcei(src, AL_BUFFERS_QUEUED, &queued);
+    for (int i = 0; i < std::min<int>(queued, MusicBuffers); ++i) {
+        ALuint done = 0;
+        alSourceUnqueueBuffers(src, 1, &done);
+    }
+}
+
+void ApplyMusicSettings() {
+    ALuint src = MusicSourceName();
+    alSourcef(src, AL_PITCH, ASys.MusicSet[MusicPitchSet]);
+    alSourcef(src, AL_GAIN, ASys.MusicSet[MusicVolumeSet] * ASys.MusicVolB);
+    const ALfloat pos[3] = {-ASys.MusicSet[MusicPanSet], 0, 0};
+    alSourcefv(src, AL_POSITION, pos);
+}
+
+// Puts one block on the queue in MusicBuffer[MusicBufferTo]. Once the four buffers are
+// primed, the oldest played buffer on the queue is that one: it comes off first.
+void QueueMusicBlock(const void* data, int bytes) {
+    ALuint src = MusicSourceName();
+    ALuint buf = MusicBuffer[ASys.MusicBufferTo];
+    alGetError();
+    if (MusicBufferTick > 0) {
+        ALuint done = 0;
+        alSourceUnqueueBuffers(src, 1, &done);
+    }
+    alBufferData(buf, MusicBufferStats[MusicStatFormat], data, bytes, MusicBufferStats[MusicStatRate]);
+    alSourceQueueBuffers(src, 1, &buf);
+    ASys.MusicBufferTo = (ASys.MusicBufferTo + 1) % MusicBuffers;
+    MusicBufferTick++;
+    ALenum err = alGetError();
+    if (err != AL_NO_ERROR) ASys.Debuglog(ASys.fstrSys("Buffer Error %i", err));
+}
+
+// The first half of a refill step: false when the queue is full and primed.
+bool MusicNeedsBlock(ALint& state) {
+    ALuint src = MusicSourceName();
+    ALint processed = 0;
+    state = 0;
+    alGetSourcei(src, AL_BUFFERS_PROCESSED, &processed);
+    alGetSourcei(src, AL_SOURCE_STATE, &state);
+    return processed > 0 || MusicBufferTick <= 0;
+}
+
+// The end of a refill step: a stream that reached its end rewinds or ends (its file is
+// closed then, the queued buffers still play out); the settings are applied and a source
+// that ran dry is started again.
+void FinishMusicStep(bool atEnd, ALint state) {
+    if (atEnd) {
+        if (ASys.MusicLoop == 1) {
+            if (ASys.MusicPlaying == MusicWav) std::fseek(MusicFile, MusicFileBegin, SEEK_SET);
+            if (ASys.MusicPlaying == MusicOgg) stb_vorbis_seek_start(OggFile);
+        } else {
+            ASys.MusicPlaying = MusicNone;
+            CloseMusicFiles();
+        }
+    }
+    ApplyMusicSettings();
+    if (state != AL_PLAYING) alSourcePlay(MusicSourceName());
+}
+
+// Common start of both stream kinds: the old stream is silenced and released.
+void BeginStream(int loop) {
+    EmptyMusicSource();
+    CloseMusicFiles();
+    ASys.MusicBufferTo = 0;
+    ASys.MusicLoop = loop;
+}
+
+// Common end of both stream kinds once the file is open and its format known.
+void StartStream(int kind, const char* errorText) {
+    ASys.MusicSet[MusicPitchSet] = 1;
+    ASys.MusicSet[MusicVolumeSet] = 1;
+    ASys.MusicSet[MusicPanSet] = 0;
+    MusicBufferTick = MusicPrimeTick;
+    ASys.MusicBufferTo = 0;
+    ASys.MusicPlaying = kind;
+    if (kind == MusicWav) ASys.BufferMusic_Wav_Sys();
+    if (kind == MusicOgg) ASys.BufferMusic_Ogg_Sys();
+    alSourcePlay(MusicSourceName());
+    if (alGetError() != AL_NO_ERROR) std::fputs(errorText, stderr);
+}
+
+}  // namespace
+
+void VornSys::GetWAV(int slot, const char* path) {
+    if (!ALctx || slot < 0 || slot >= SoundSlots) return;
+    alGetError();
+    for (int s = 0; s < AudioSources; ++s) {
+        if (ALsourcebuffer[s] != slot) continue;
+        Debuglog(fstrSys("Freeing Buffer %i", s));
+        alSourceStop(ALsource[s]);
+        ALsourcebuffer[s] = -1;
+        alSourcei(ALsource[s], AL_BUFFER, 0);  // detach, so the buffer can be deleted
+    }
+    ALenum err = alGetError();
+    if (err != AL_NO_ERROR) Debuglog(fstrSys("Source->Buffer Error %i", err));
+    if (ALbufferActive[slot] == 1) {
+        alDeleteBuffers(1, &ALbuffer[slot]);
+        ALbufferActive[slot] = 0;
+        err = alGetError();
+        if (err != AL_NO_ERROR) Debuglog(fstrSys("Delete Buffer Error %i", err));
+    }
+    alGenBuffers(1, &ALbuffer[slot]);
+    ALbufferActive[slot] = 1;
+    err = alGetError();
+    if (err != AL_NO_ERROR) Debuglog(fstrSys("Generate Buffer Error %i", err));
+
+    FileHandle file(std::fopen(path, "rb"));
+    if (!file) {
+        Debuglog("Error Opening Wave");
+        return;
+    }
+    FILE* f = file.get();
+    WavFormat fmt;
+    if (!ReadWavHeader(f, fmt)) return;
+    char tag[5];
+    int size = 0;
+    while (NextChunk(f, tag, size)) {
+        if (std::strcmp(tag, "data") != 0) {
+            skipBytes(f, size);
+            continue;
+        }
+        std::vector<unsigned char> block(static_cast<size_t>(size));
+        if (std::fread(block.data(), 1, block.size(), f) != block.size()) continue;
+        int* data = SFXData[slot];
+        data[SfxBytes] = size;
+        data[SfxFrames] = size / (fmt.channels * fmt.bytesPerSample);
+        data[SfxChannels] = fmt.channels;
+        data[SfxBytesPerSample] = fmt.bytesPerSample;
+        data[SfxRate] = fmt.rate;
+        alBufferData(ALbuffer[slot], AlFormat(fmt.bytesPerSample, fmt.channels), block.data(), size, fmt.rate);
+        Debuglog(fstrSys("     Load %i bytes", size));
+        err = alGetError();
+        if (err != AL_NO_ERROR) Debuglog(fstrSys("Post Error %i", err));
+    }
+}
+
+void VornSys::PlayWAV(int slot, float pitch, float volume, float pan, int loop) {
+    if (!ALctx || slot < 0 || slot >= SoundSlots || ALbufferActive[slot] != 1) return;
+    ALChannel = (ALChannel + 1) % SfxSources;
+    ALuint src = ALsource[ALChannel];
+    ALsourcebuffer[ALChannel] = slot;
+    alSourceStop(src);
+    alSourcei(src, AL_BUFFER, static_cast<ALint>(ALbuffer[slot]));
+    alSourcef(src, AL_PITCH, std::clamp(pitch, SfxPitchMin, SfxPitchMax));
+    alSourcef(src, AL_GAIN, std::clamp(volume, 0.0f, 1.0f));
+    const ALfloat pos[3] = {-std::clamp(pan, -1.0f, 1.0f), 0, 0};
+    alSourcefv(src, AL_POSITION, pos);
+    alSourcei(src, AL_LOOPING, loop == 1 ? AL_TRUE : AL_FALSE);
+    alSourcePlay(src);
+}
+
+void VornSys::PlayMusic_Wav_Sys(const char* path, int loop) {
+    if (!ALctx) {
+        MusicPlaying = MusicNone;
+        return;
+    }
+    BeginStream(loop);
+    FileHandle file(std::fopen(path, "rb"));
+    WavFormat fmt;
+    bool found = false;
+    if (file && ReadWavHeader(file.get(), fmt)) {
+        char tag[5];
+        int size = 0;
+        while (!found && NextChunk(file.get(), tag, size)) {
+            if (std::strcmp(tag, "data") == 0) {
+                found = true;
+                MusicFileBegin = std::ftell(file.get());
+                MusicFileEnd = MusicFileBegin + size;
+            } else {
+                skipBytes(file.get(), size);
+            }
+        }
+    }
+    if (!found) {
+        Debuglog(fstrSys("Error Opening Wave - %s", path));
+        MusicPlaying = MusicNone;
+        return;
+    }
+    MusicFile = file.release();
+    MusicBufferStats[MusicStatFormat] = AlFormat(fmt.bytesPerSample, fmt.channels);
+    MusicBufferStats[MusicStatRate] = fmt.rate;
+    StartStream(MusicWav, "Error Opening WAV stream :(\n");
+}
+
+void VornSys::PlayMusic_Ogg_Sys(const char* path, int loop) {
+    if (!ALctx) {
+        MusicPlaying = MusicNone;
+        return;
+    }
+    BeginStream(loop);
+    FileHandle file(std::fopen(path, "rb"));
+    stb_vorbis* ogg = nullptr;
+    if (file) {
+        int error = 0;
+        ogg = stb_vorbis_open_file(file.get(), 0, &error, nullptr);
+    }
+    if (!ogg) {
+        Debuglog("Error Opening Ogg");
+        MusicPlaying = MusicNone;
+        return;
+    }
+    MusicFile = file.release();
+    OggFile = ogg;
+    stb_vorbis_info info = stb_vorbis_get_info(OggFile);
+    MusicBufferStats[MusicStatFormat] =
+        info.channels == 1 ? AL_FORMAT_MONO16 : info.channels == 2 ? AL_FORMAT_STEREO16 : 0;
+    MusicBufferStats[MusicStatChannels] = info.channels;
+    MusicBufferStats[MusicStatRate] = static_cast<int>(info.sample_rate);
+    StartStream(MusicOgg, "Error Opening OGG stream :(\n");
+}
+
+void VornSys::BufferMusic_Wav_Sys() {
+    ALint state = 0;
+    if (!ALctx || MusicPlaying != MusicWav || !MusicNeedsBlock(state)) return;
+    long left = MusicFileEnd - std::ftell(MusicFile);
+    std::vector<unsigned char> block(MusicBlockBytes);
+    size_t want = static_cast<size_t>(std::clamp<long>(left, 0, MusicBlockBytes));
+    size_t got = std::fread(block.data(), 1, want, MusicFile);
+    if (got == static_cast<size_t>(MusicBlockBytes)) QueueMusicBlock(block.data(), MusicBlockBytes);
+    bool atEnd = got < static_cast<size_t>(MusicBlockBytes) || std::ftell(MusicFile) >= MusicFileEnd;
+    FinishMusicStep(atEnd, state);
+}
+
+void VornSys::BufferMusic_Ogg_Sys() {
+    ALint state = 0;
+    if (!ALctx || MusicPlaying != MusicOgg || !MusicNeedsBlock(state)) return;
+    std::vector<short> block(OggBlockSamples);
+    int channels = std::max(MusicBufferStats[MusicStatChannels], 1);
+    int frames = stb_vorbis_get_samples_short_interleaved(OggFile, channels, block.data(), OggBlockSamples);
+    QueueMusicBlock(block.data(), frames * channels * static_cast<int>(sizeof(short)));
+    FinishMusicStep(frames == 0, state);
+}
+
+void VornSys::StopMusicSys() {
+    MusicPlaying = MusicNone;
+    MusicBufferTo = 0;
+    if (!ALctx) return;
+    EmptyMusicSource();
+    alSourceStop(MusicSourceName());
+    CloseMusicFiles();
+}
+
+void VornSys::HandleMusicSys() {
+    if (!ALctx) return;
+    if (MusicPlaying == MusicWav) BufferMusic_Wav_Sys();
+    if (MusicPlaying == MusicOgg) BufferMusic_Ogg_Sys();
+    ApplyMusicSettings();
+}

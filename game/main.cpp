@@ -1,4 +1,8 @@
-// Program entry: hands the program's own path to the game.
+// Program entry: hands the program's own path (its folder is the home folder) to the game,
+// which runs until the player quits.
 #include "MyGame.h"
 
-int main(int, char**) { return 0; }
+int main(int argc, char** argv) {
+    ThisGame.Launch(argc > 0 && argv[0] ? argv[0] : ".");
+    return 0;
+}

@@ -110,6 +110,12 @@ void glfwGetCursorPos(GLFWwindow*, double* x, double* y) {
     if (y) *y = FakeGlfw.cursorY;
 }
 
+void glfwSetCursorPos(GLFWwindow*, double x, double y) {
+    FakeGlfw.cursorX = x;
+    FakeGlfw.cursorY = y;
+    FakeGlfw.cursorSets++;
+}
+
 int glfwJoystickPresent(int jid) {
     return jid >= 0 && jid < 16 && FakeGlfw.joysticks[jid].present ? GLFW_TRUE : GLFW_FALSE;
 }

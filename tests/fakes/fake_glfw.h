@@ -46,6 +46,7 @@ struct FakeGlfwState {
     bool terminated = false;
     void (*errorCallback)(int, const char*) = nullptr;
     std::vector<std::pair<int, int>> inputModes;
+    int cursorSets = 0;                      // glfwSetCursorPos calls (they move cursorX/Y)
 };
 
 extern FakeGlfwState FakeGlfw;
