@@ -211,8 +211,28 @@ public:
     void HandleMusicSys();
 
     // ---- file primitives (files.cpp) ----
+    // One file open at a time; opening either way closes the open one first. A file opened
+    // for writing goes to a temporary file beside it that CloseFile_Sys moves over the path.
+    int WriteFile_Sys(const char* path);     // 1 opened, 0 failed ("Error Writing File")
+    int ReadFile_Sys(const char* path);      // 1 opened, 0 failed ("Error Reading File")
+    void WriteInt_Sys(int value);            // 4 bytes, least significant first
+    void WriteByte_Sys(char value);
+    void WriteString_Sys(const char* text);  // the text and a line feed
+    int ReadInt_Sys();                       // MissingNumber when fewer than 4 bytes remain
+    int ReadIntb_Sys();                      // the same
+    int ReadByte_Sys();                      // 0..255, -1 at end of file
+    char* ReadString_Sys();                  // the next line in TempstrSys, "" at end of file
+    long FilePos_Sys();                      // -1 when no file is open
+    void FileSeek_Sys(int offset);           // from the start of the file
+    void CloseFile_Sys();
 
     // ---- HTTP client and user name (http.cpp, platform.cpp) ----
+    // One GET of "/" + path from host ("name" or "name:port"); the framed payload of the
+    // reply goes to URLGrabbed. URLDataOld connects without the 3-second wait.
+    void URLData(const char* host, const char* path);
+    void URLDataOld(const char* host, const char* path);
+    std::string SystemUsername();            // the effective user's login name, or ""
+    int StartBrowserSys(const char* address);  // xdg-open's exit status, -1 if it did not run
 };
 
 extern VornSys ASys;
@@ -288,8 +308,27 @@ extern int MusicBufferTick;
 extern int MusicBufferStats[MusicStatsCount];
 
 // ---- files (files.cpp) ----
+#include <cstdio>
+extern std::FILE* MyOpenFile;   // the one open data file, null when none
+extern int FileOpen;            // 1 while MyOpenFile is open
 
 // ---- HTTP (http.cpp) ----
+constexpr int WebBufferSize = 10000;          // bytes asked of one receive
+constexpr int ReplyLimit = 64 * 1024;         // a longer reply is cut here
+constexpr int HttpPort = 80;                  // when the host names no port
+constexpr int ConnectWaitMs = 3000;           // wait for a non-blocking connect
+constexpr int ReceiveTimeoutMs = 5000;        // wait for each receive
+constexpr const char* PayloadOpen = "[-\r\nData-]";
+constexpr const char* PayloadClose = "[-\r\nEnd-]";
+constexpr const char* ScoreHostVariable = "BRINDLEWICK_SCORE_HOST";
+constexpr const char* DefaultScoreHost = "localhost:8556";
+extern char webBuffer[WebBufferSize];         // receive buffer
+extern std::string website_HTML;              // the kept bytes of the last reply
+// The score server's host: BRINDLEWICK_SCORE_HOST when set and not empty, else the default.
+std::string ScoreServerHost();
+// The text between the framing delimiters of a reply, after dropping every byte that is not
+// 32..127, CR or LF; "" without the opening delimiter, the rest without the closing one.
+std::string FramedPayload(const std::string& reply);
 
 // ---- the wall clock (platform.cpp) ----
 // Milliseconds of a steady clock since an arbitrary origin. Tests may point SysClockSource

@@ -197,6 +197,25 @@ public:
     void MusicHandler();
 
     // ---- file access and URL fetch (files.cpp) ----
+    // User files live in home: WriteFile and ReadFile open home + "/" + name.
+    int WriteFile(std::string name);
+    int ReadFile(std::string name);
+    void WriteInt(int value);
+    void WriteByte(char value);
+    void WriteLine(std::string text);
+    void WriteString(std::string text);
+    int ReadInt();
+    int ReadByte();
+    std::string ReadLine();
+    int ReadString();                 // copies the line into the next Tempstr, returns its index
+    int FilePos();
+    void FileSeek(int offset);
+    void CloseFile();
+    int OpenBrowser(std::string address);  // the opener's exit status
+    std::string MyName();
+    // Fetches host + "/" + path + data escaped with the framework's tokens; the payload.
+    std::string GetURL(std::string host, std::string path, std::string data);
+    std::string ScoreHost();          // where the score exchange goes (ScoreServerHost)
 
     // ---- strings, encodings, checksums, scrambling (strings.cpp) ----
     // printf-style text in the next buffer of the Tempstr ring; valid for 29 more ring uses.

@@ -1,0 +1,183 @@
+// The backend's file primitives: one data file open at a time, 4-byte little-endian integers,
+// single bytes and text lines. A file opened for writing is written to a temporary file beside
+// it and moved over the target only once it is complete, so a crash mid-save keeps the old file.
+#include "Vorn_glfw3.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+std::FILE* MyOpenFile = nullptr;
+int FileOpen = 0;
+
+namespace {
+
+constexpr int IntBytes = 4;
+constexpr int TempNameTries = 100;      // attempts at a free temporary name
+constexpr mode_t NewFileMode = 0666;    // as fopen creates files, less the umask
+constexpr mode_t ModeBits = 07777;
+
+// The file being written: where it goes once closed, and where it is meanwhile.
+std::string WriteTarget;
+std::string WriteTemp;
+bool ExitCommitRegistered = false;
+
+void PrintLine(const char* text) {
+    std::puts(text);
+    std::fflush(stdout);
+}
+
+std::string FolderOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+// Makes the rename that just happened in the folder durable.
+void SyncFolder(const std::string& path) {
+    const int fd = open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    fsync(fd);
+    close(fd);
+}
+
+// Creates a new, empty file next to target, with the target's permissions when it exists.
+// Returns the open descriptor and its name, or -1.
+int CreateTempBeside(const std::string& target, std::string& name) {
+    struct stat existing;
+    const bool exists = stat(target.c_str(), &existing) == 0;
+    // What "wb" on the target itself would refuse is refused here too.
+    if (exists && (S_ISDIR(existing.st_mode) || access(target.c_str(), W_OK) != 0)) return -1;
+    for (int attempt = 0; attempt < TempNameTries; ++attempt) {
+        name = target + ".tmp-" + std::to_string(getpid()) + "-" + std::to_string(attempt);
+        const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, NewFileMode);
+        if (fd >= 0) {
+            if (exists) fchmod(fd, existing.st_mode & ModeBits);
+            return fd;
+        }
+        if (errno != EEXIST) return -1;
+    }
+    return -1;
+}
+
+// A file still open for writing when the program ends normally is completed, as the C
+// runtime's flush at exit would have done with the file written in place.
+void CommitAtExit() { ASys.CloseFile_Sys(); }
+
+}  // namespace
+
+int VornSys::WriteFile_Sys(const char* path) {
+    if (FileOpen == 1) CloseFile_Sys();
+    std::string temp;
+    const int fd = path ? CreateTempBeside(path, temp) : -1;
+    MyOpenFile = fd >= 0 ? fdopen(fd, "wb") : nullptr;
+    if (!MyOpenFile) {
+        if (fd >= 0) {
+            close(fd);
+            unlink(temp.c_str());
+        }
+        PrintLine("Error Writing File");
+        return 0;
+    }
+    WriteTarget = path;
+    WriteTemp = temp;
+    if (!ExitCommitRegistered) ExitCommitRegistered = std::atexit(CommitAtExit) == 0;
+    FileOpen = 1;
+    return 1;
+}
+
+int VornSys::ReadFile_Sys(const char* path) {
+    if (FileOpen == 1) CloseFile_Sys();
+    MyOpenFile = path ? std::fopen(path, "rbe") : nullptr;
+    if (!MyOpenFile) {
+        PrintLine("Error Reading File");
+        return 0;
+    }
+    FileOpen = 1;
+    return 1;
+}
+
+void VornSys::WriteInt_Sys(int value) {
+    if (FileOpen != 1) return;
+    const unsigned bits = static_cast<unsigned>(value);
+    for (int shift = 0; shift < IntBytes * 8; shift += 8) std::fputc((bits >> shift) & 0xFF, MyOpenFile);
+}
+
+void VornSys::WriteByte_Sys(char value) {
+    if (FileOpen != 1) return;
+    std::fputc(static_cast<unsigned char>(value), MyOpenFile);
+}
+
+void VornSys::WriteString_Sys(const char* text) {
+    if (FileOpen != 1) return;
+    // Through the shared buffer: text longer than sizeof TempstrSys - 2 is the caller's limit.
+    const char* line = fstrSys("%s\n", text ? text : "");
+    std::fwrite(line, 1, std::strlen(line), MyOpenFile);
+}
+
+int VornSys::ReadInt_Sys() {
+    if (FileOpen != 1) return 0;
+    unsigned char b[IntBytes];
+    if (std::fread(b, 1, IntBytes, MyOpenFile) != IntBytes) return MissingNumber;
+    return static_cast<int>(static_cast<unsigned>(b[0]) | static_cast<unsigned>(b[1]) << 8 |
+                            static_cast<unsigned>(b[2]) << 16 | static_cast<unsigned>(b[3]) << 24);
+}
+
+int VornSys::ReadIntb_Sys() { return ReadInt_Sys(); }
+
+int VornSys::ReadByte_Sys() {
+    if (FileOpen != 1) return 0;
+    return std::fgetc(MyOpenFile);   // EOF is -1
+}
+
+char* VornSys::ReadString_Sys() {
+    if (FileOpen != 1) return nullptr;
+    if (!std::fgets(TempstrSys, sizeof TempstrSys, MyOpenFile)) {
+        TempstrSys[0] = '\0';
+        return TempstrSys;
+    }
+    // The last character read is dropped: the line feed of a whole line.
+    const std::size_t length = std::strlen(TempstrSys);
+    if (length > 0) TempstrSys[length - 1] = '\0';
+    return TempstrSys;
+}
+
+long VornSys::FilePos_Sys() {
+    if (FileOpen != 1) return -1;
+    return std::ftell(MyOpenFile);
+}
+
+void VornSys::FileSeek_Sys(int offset) {
+    if (FileOpen != 1) return;
+    std::fseek(MyOpenFile, offset, SEEK_SET);
+}
+
+void VornSys::CloseFile_Sys() {
+    if (FileOpen != 1) return;
+    std::FILE* file = MyOpenFile;
+    MyOpenFile = nullptr;
+    FileOpen = 0;
+    if (WriteTemp.empty()) {
+        std::fclose(file);
+        return;
+    }
+    // The new content replaces the target only when every byte of it reached the disk.
+    bool written = std::fflush(file) == 0 && !std::ferror(file);
+    written = written && fsync(fileno(file)) == 0;
+    written = (std::fclose(file) == 0) && written;
+    written = written && std::rename(WriteTemp.c_str(), WriteTarget.c_str()) == 0;
+    if (written) {
+        SyncFolder(WriteTarget);
+    } else {
+        unlink(WriteTemp.c_str());
+        PrintLine("Error Writing File");
+    }
+    WriteTemp.clear();
+    WriteTarget.clear();
+}
