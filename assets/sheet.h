@@ -9,7 +9,7 @@
 
 namespace bw {
 
-// A blank picture of the full size of the spec (columns x rows cells).
+// A blank picture of the sheet's full size (columns x rows cells).
 Canvas blankPicture(const PictureSpec& spec);
 
 // Copies a cell-sized canvas into frame `frame` of the sheet.
