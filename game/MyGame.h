@@ -10,6 +10,14 @@
 constexpr int GameNumber = 556;
 constexpr const char* GameName = "Brindlewick";
 
+// Image slots of the game's pictures and font, and its sound slots (filled by the loader).
+constexpr int ImgGfx = 0, ImgRipple = 5, ImgRippleB = 6;
+constexpr int ImgIcons = 50, FontMain = 51, ImgOptions = 52, ImgMenu = 53, ImgLogo = 54;
+constexpr int ImgParticles = 55, ImgBackdrop = 56, ImgVornLogo = 60;
+constexpr int SfxSpare = 1, SfxGem = 2, SfxBigGem = 3, SfxBlast = 4, SfxBomb = 5;
+constexpr int SfxJingle = 95, SfxConfirm = 98, SfxMove = 99;
+constexpr const char* GameMusic = "wombats.ogg";
+
 // Main states (GameState).
 constexpr int StateMenu = 0, StateToMenu = 1, StatePlay = 10, StateStartRun = 11;
 // Overlay screens (MenuScreen).
@@ -69,32 +77,46 @@ public:
     static constexpr int LatchCount = 100;
     static constexpr int MenuMotes = 100;        // motes seeded by FlushGame
 
-    // Methods still to come: the loop already calls them; until their screens are built they
-    // are defined with empty bodies in pending.cpp (each declared in its screen's section).
-    //   asset loader:              Loader
-    //   play screen:               DoGame, Ingame, LoadGame, ClearPlayer
-    //   play objects:              ClearObjects
-    //   particles, ripples, motes: DoParticles, ResetStars, ClearMotes, ClearParticles
-    //   settings and score files:  Load, Save
-    //   scoreboards:               HandleDefaultScoreboards
-    //   title screen:              DoMenu
-    //   options screen:            Options
-    //   controller redefinition:   RedefineKeys
-    //   name entry:                EnterYourName
-    //   credits:                   Credits, AddDefaultCredits
-    //   pause screen:              PauseMenu
+    // Methods still to come: the loop already calls them; until their screens are built
+    // each is defined with an empty body in its own screen's file (named after the section
+    // below), so every screen can be filled in on its own.
 
     // ---- asset loader, loading screen, backdrop (loader.cpp) ----
-    static constexpr int SfxJingle = 95;
     void Loader();
+    void LoadingScreen();
+    void MakePlatBG();
+    void AddPlatBG();
 
-    // ---- play screen (play.cpp) ----
+    // ---- play screen (play.cpp) and the in-play score display (hud.cpp) ----
+    struct PlayerRecord {
+        float X, Y, Speed, Length, Angle, TurnRate, Dead, BombTick, BombTimer, SpawnCount;
+    };
+    struct RipplePushRecord {
+        float X, Y, Strength;
+    };
+    struct WaterLayer {
+        float X, Y, VX, VY, TargetVX, TargetVY;
+    };
+    static constexpr int TrailPoints = 333;
+    PlayerRecord Player;
+    float Score, Lives, ShownScore;
+    RipplePushRecord RipplePush;
+    WaterLayer WaterA, WaterB;
+    float PlayerTrail[TrailPoints][3];
     void DoGame();
     void Ingame();
     void LoadGame();
+    void Bomb(float x, float y);
+    void Gimme(int points, float x, float y);
     void ClearPlayer();   // zeroes the player block (FlushGame)
+    void DefaultScoreDisplay(int mode);
 
     // ---- play objects (objects.cpp) ----
+    struct GameObject {
+        float Type, X, Y, VX, VY, Angle, Spare1, Speed, Spare2, Alpha;
+    };
+    static constexpr int ObjectStorage = 1025, ObjectSlots = 512;
+    GameObject Objects[ObjectStorage];
     void ClearObjects();  // zeroes the whole Objects area (FlushGame)
 
     // ---- particles, ripples, motes (particles.cpp) ----
@@ -107,31 +129,59 @@ public:
     void Load();
     void Save();
 
-    // ---- scoreboards and online scores (scores.cpp) ----
+    // ---- scoreboards (scores.cpp) and the online score exchange (online.cpp) ----
+    static constexpr int ScoreEntries = 22000, OnlineNameBytes = 16;
+    int ScoreTable[ScoreEntries];
+    int OnlineScore[ScoreEntries];
+    char OnlineName[ScoreEntries][OnlineNameBytes];
+    int OnlineScoresValid;
     int BoardCount;
+    int ScorePage, ScoreTimer, ScoreSlide;
     void HandleDefaultScoreboards();
+    void DisplayScoreboard();
+    void SendScores(int reason);
 
     // ---- title and difficulty screens (title.cpp) ----
     int MenuStage;
+    int MenuCursor;
     float LogoZoom;
+    float ChoiceScroll;
+    int GearAngle;   // shared with the pause screen
+    int PointerMode;
     int GameMode;
     void DoMenu();
+    void Menu_Background();
+    void Menu_Start();
+    void Menu_Default(std::string choices);
 
     // ---- options screen (options.cpp) ----
+    int OptionY, OptionScroll, OptionCursor, OptionRowCount, DragLastY;
     void Options();
+    void OptionsList();
+    void AddOptionLabel(std::string caption);
+    int AddLinearOption(int option, int icon, std::string caption, int max);
+    int AddToggleOption(int option, int icon, std::string caption, std::string text0, std::string text1);
 
     // ---- controller redefinition, default bindings (redefine.cpp, bindings.cpp) ----
+    int RedefineRow, RedefineColumn, CaptureDelay, CaptureTimer, TestTimer;
     void KeyDefaults();
     void RedefineKeys();
 
-    // ---- name entry (name_entry.cpp) ----
+    // ---- name entry and the online name (name_entry.cpp) ----
+    std::string ShowName();
     void EnterYourName();
 
     // ---- credits (credits.cpp) ----
+    static constexpr int CreditLineCount = 1024;
+    std::string CreditLines[CreditLineCount];
+    int CreditCount = -1;
+    float CreditScroll;
+    void AddCredits(std::string line);
     void AddDefaultCredits();
     void Credits();
 
     // ---- pause screen (pause.cpp) ----
+    int PauseCursor, PauseSlide, PauseIdle;
     void PauseMenu();
 };
 
