@@ -1,0 +1,116 @@
+// Shared fixture of the game-screen tests: ThisGame started on the fakes with the launch
+// defaults (options, default bindings), a test clock the test moves by hand, an 800 x 600
+// screen, and helpers to hold keys, move and press the mouse, run updates and read the draw
+// records of the last update.
+#pragma once
+
+#include <GLFW/glfw3.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "MyGame.h"
+#include "fakes.h"
+
+class GameScreen : public ::testing::Test {
+protected:
+    static inline long long Now = 0;
+    static long long TestClock() { return Now; }
+    static void TestSleep(int ms) { Now += ms; }
+
+    MyGame& G = ThisGame;
+
+    void SetUp() override {
+        ResetFakes();
+        savedClock = SysClockSource;
+        savedSleep = RestSource;
+        SysClockSource = TestClock;
+        RestSource = TestSleep;
+        Now = 100000;
+        testing::internal::CaptureStdout();
+        G.Begin(GameNumber, GameName);
+        testing::internal::GetCapturedStdout();
+        std::fill(G.Option, G.Option + OptionCount, 0);
+        G.Option[OptSFXVol] = 7;
+        G.Option[OptMusicVol] = 7;
+        G.Option[OptInvertY] = 1;
+        G.Option[OptBoard] = 2;
+        std::memset(ASys.redef, 0, sizeof ASys.redef);
+        G.KeyDefaults();
+        G.DebugMode = 0;
+        G.LoadTo = 0;
+        G.GameState = StateMenu;
+        G.MenuScreen = ScreenNone;
+        G.Active = 1;
+        G.NextUpdate = G.NextRender = 0;
+        G.UpdateTime = 0;
+        G.ScreenWidth = 800;
+        G.ScreenHeight = 600;
+        G.FlushGame();
+        ASys.DrawTo = 0;
+        DrawToRT = 0;
+        ASys.iFrames[ASys.FontImage] = 96;   // a font in the slot, so text is drawn
+    }
+    void TearDown() override {
+        SysClockSource = savedClock;
+        RestSource = savedSleep;
+        ASys.DrawTo = 0;
+        ASys.iFrames[ASys.FontImage] = -1;
+    }
+
+    // Input as the next poll sees it.
+    void Hold(int glfwKey, bool down = true) { FakeGlfw.keys[glfwKey] = down; }
+    void ReleaseAll() {
+        std::memset(FakeGlfw.keys, 0, sizeof FakeGlfw.keys);
+        std::memset(FakeGlfw.mouseButtons, 0, sizeof FakeGlfw.mouseButtons);
+    }
+    // The mouse at a virtual-screen position (the window is 800 x 600, one pixel a unit).
+    void MouseAt(double x, double y) {
+        FakeGlfw.cursorX = x;
+        FakeGlfw.cursorY = y;
+    }
+    void MouseButton(bool down) { FakeGlfw.mouseButtons[GLFW_MOUSE_BUTTON_LEFT] = down; }
+
+    // One update of the game, 16 ms after the previous one; the records it drew are in DrawR.
+    void Step(int ms = 16) {
+        Now += ms;
+        G.Update();
+    }
+    // Updates until the condition holds or the count runs out; tells whether it held.
+    template <class F> bool StepUntil(F done, int maxUpdates = 600) {
+        for (int i = 0; i < maxUpdates; i++) {
+            if (done()) return true;
+            Step();
+        }
+        return done();
+    }
+    // Holds a key for a few updates, then lets it go for a few, as a player taps it.
+    void Tap(int glfwKey, int held = 3, int released = 3) {
+        Hold(glfwKey);
+        for (int i = 0; i < held; i++) Step();
+        Hold(glfwKey, false);
+        for (int i = 0; i < released; i++) Step();
+    }
+
+    // The records of the last update's draw list (handed to the renderer by BufferGame).
+    int RecordCount() const { return DrawToRT; }
+    const double* Record(int i) const { return DrawR + i * DrawFields; }
+    // The text of every glyph record drawn from the font slot, in drawing order.
+    std::string DrawnText() const {
+        std::string s;
+        for (int i = 0; i < DrawToRT; i++) {
+            const double* rec = Record(i);
+            if (rec[FieldCode] == CmdImage && rec[FieldSlot] == ASys.FontImage)
+                s += static_cast<char>(rec[FieldFrame] + FontFirstChar);
+        }
+        return s;
+    }
+    bool Drew(const std::string& text) const { return DrawnText().find(text) != std::string::npos; }
+
+private:
+    long long (*savedClock)() = nullptr;
+    void (*savedSleep)(int) = nullptr;
+};
