@@ -227,7 +227,10 @@ void MyGame::Menu_Start() {
     }
 
     if (!confirm) KeyLatch[LatchConfirm] = 0;
-    if (!back) KeyLatch[LatchBack] = 0;
+    // The list that Start opens in this very update goes back on InputButton2 or InputStart;
+    // its latch stays set while either is held, or a pad's Start (or the swapped confirm)
+    // would open the list and close it again in the same update.
+    if (!back && !Pressed(Joy(InputButton2)) && !Pressed(Joy(InputStart))) KeyLatch[LatchBack] = 0;
     if (Released(Joy(InputLeft)) && Released(Joy(InputRight))) KeyLatch[LatchMove] = 0;
     for (int i = 0; i < PointerCount; i++)
         if (TouchDown(i) == 0) TouchLatch[i + 1] = 0;
