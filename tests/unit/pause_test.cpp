@@ -1,7 +1,7 @@
 // The pause screen: left/right with wrap, the four confirm inputs on each button, the latch
 // of the press that paused, mouse clicks, the row sliding away after a while and back on
 // input, and the slower pacing of the loop while paused.
-#include "game_fixture.h"
+#include "menu_screens.h"
 
 namespace {
 
@@ -17,7 +17,7 @@ constexpr int ResumeIcon = 0;
 
 }  // namespace
 
-class PauseScreen : public GameScreen {
+class PauseScreen : public MenuScreens {
 protected:
     void SetUp() override {
         GameScreen::SetUp();
@@ -32,12 +32,7 @@ protected:
     }
     // A run just paused as play pauses it: Resume selected and every latch set.
     void Fresh() {
-        ReleaseAll();
-        MouseAt(0, 0);
-        G.GameState = -1;   // one update that draws nothing, so no input is left from before
-        G.MenuScreen = ScreenNone;
-        Step();
-        G.Render();         // the pointers are mapped with the virtual screen a render sets up
+        Settle();
         G.GameState = StatePlay;
         G.Paused = 1;
         G.PauseCursor = MyGame::PauseResume;
@@ -46,7 +41,7 @@ protected:
         G.GameOverTimer = 0;
         G.LockKeys();
         Step();
-        std::fill(G.KeyLatch, G.KeyLatch + MyGame::LatchCount, 0);
+        ClearLatches();
         G.PauseSlide = 0;
         G.PauseIdle = 0;
     }

@@ -1,6 +1,6 @@
 // The local scoreboards: where a run's score enters the Top 5 and the Last 5, board numbers
 // outside the table, and the panel beside the difficulty list with its pages, slide and skip.
-#include "game_fixture.h"
+#include "menu_screens.h"
 
 #include <array>
 
@@ -14,7 +14,7 @@ constexpr int PageLength = 301;   // updates per page
 
 }  // namespace
 
-class ScoreBoards : public GameScreen {
+class ScoreBoards : public MenuScreens {
 protected:
     void SetUp() override {
         GameScreen::SetUp();
@@ -39,15 +39,12 @@ protected:
 
     // The title's difficulty list with its panel, from the first page, slid out.
     void OpenList() {
-        ReleaseAll();
-        MouseAt(0, 0);
+        Settle();
         G.GameState = StateMenu;
         G.MenuStage = 0;
         G.MenuCursor = MyGame::CursorStart;
-        std::fill(G.KeyLatch, G.KeyLatch + MyGame::LatchCount, 0);
-        std::fill(G.TouchLatch, G.TouchLatch + MyGame::LatchCount, 0);
-        Step();
-        G.Render();   // the pointers are mapped with the virtual screen a render sets up
+        ClearLatches();
+        Step();   // the button row resets the panel
         G.MenuStage = 1;
     }
     // The title of the page the last update drew.

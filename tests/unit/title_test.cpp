@@ -1,7 +1,7 @@
 // The title screen: the button row's keys, wrap and pointer taps, confirm and back with and
 // without swapped buttons, Escape on both stages, the difficulty list with its repeat and
 // wrap, starting a run, and the logo zoom.
-#include "game_fixture.h"
+#include "menu_screens.h"
 
 namespace {
 
@@ -18,7 +18,7 @@ float ChoiceY(int current, int row) { return 472 - (current - 1) * 46 + row * 46
 
 }  // namespace
 
-class TitleScreen : public GameScreen {
+class TitleScreen : public MenuScreens {
 protected:
     void SetUp() override {
         GameScreen::SetUp();
@@ -26,18 +26,12 @@ protected:
     }
     // Back to the title's button row with nothing held: also between the cases of a table.
     void Fresh() {
-        ReleaseAll();
-        MouseAt(0, 0);
-        G.GameState = -1;   // one update that draws nothing, so no input is left from before
-        G.MenuScreen = ScreenNone;
-        Step();
-        G.Render();         // the pointers are mapped with the virtual screen a render sets up
+        Settle();
         G.GameState = StateMenu;
         G.Option[OptBoard] = 2;
         G.Option[OptSwapButtons] = 0;
         G.Option[OptLessMotion] = 0;
-        std::fill(G.KeyLatch, G.KeyLatch + MyGame::LatchCount, 0);
-        std::fill(G.TouchLatch, G.TouchLatch + MyGame::LatchCount, 0);
+        ClearLatches();
         G.GameBreak = 0;
         G.MenuStage = 0;
         G.MenuCursor = MyGame::CursorStart;
