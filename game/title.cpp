@@ -67,6 +67,9 @@ constexpr float RowBoxX = 228, RowBoxW = 256, RowBoxH = 32;
 constexpr float RowArrowX = 116, RowArrowW = 32, RowArrowH = 16, RowArrowTurn = 90;
 constexpr float FadeStart = 1.2f, ShownRange = 2.4f;   // in row spacings from the centre line
 constexpr float RowAlpha = 0.3f, CurrentRowAlpha = 0.7f;
+// Saturation and value of each row's hue: its box, its arrow and its text.
+constexpr float BoxSat = 0.5f, BoxValue = 0.5f, ArrowSat = 0.5f, ArrowValue = 1;
+constexpr float TextSat = 0.8f, TextValue = 1.5f;
 constexpr float ChoiceHues[] = {220, 120, 0};
 constexpr int LaterHueBase = 4, LaterHueStep = 50;   // hue of choice i >= 3: (i + 4) * 50
 // Held directions step at once, then after 24, 18, 12 and 6 updates, then every 3.
@@ -75,6 +78,7 @@ constexpr float PitchUp = 1.2f, PitchDown = 0.8f, PitchMove = 1.0f;
 // The back arrow in the top-left corner.
 constexpr float BackArrowX = 32, BackArrowY = 32, BackArrowSide = 64, BackArrowSize = 2;
 constexpr int BackArrowFrame = 0;
+constexpr float BackArrowAlpha = 0.75f;
 
 // KeyLatch slots of the title screen.
 constexpr int LatchMove = 5;      // row: Left/Right step; list: repeat countdown
@@ -293,7 +297,7 @@ void MyGame::Menu_Default(std::string choices) {
         const float fade = d > fadeFrom ? 1 - (d - fadeFrom) / fadeFrom : 1;
         if (d >= ShownRange * spacing) continue;
 
-        InkRot(hue, 0.5f, 0.5f);
+        InkRot(hue, BoxSat, BoxValue);
         Alpha(i + 1 == Option[OptBoard] ? CurrentRowAlpha : RowAlpha * fade);
         Rect(RowBoxX, y, RowBoxW, RowBoxH);
 
@@ -312,7 +316,7 @@ void MyGame::Menu_Default(std::string choices) {
         }
 
         SetRot(RowArrowTurn);
-        InkRot(hue, 0.5f, 1);
+        InkRot(hue, ArrowSat, ArrowValue);
         Alpha(RowAlpha * fade);
         Tri(RowArrowX, y, RowArrowW, RowArrowH);
 
@@ -321,7 +325,7 @@ void MyGame::Menu_Default(std::string choices) {
             SetSize(CurrentSizeScale * size);
         }
         SetRot(0);
-        InkRot(hue, 0.8f, 1.5f);
+        InkRot(hue, TextSat, TextValue);
         Alpha(fade);
         Text(textX, y, Trim(Split(choices, ChoiceSeparator, i + 1)), AlignLeft);
     }
@@ -375,7 +379,7 @@ void MyGame::Menu_Default(std::string choices) {
 
     ResetDraw();
     SetSize(BackArrowSize);
-    SetCol(255, 200, 200, 0.75f);
+    SetCol(255, 200, 200, BackArrowAlpha);
     DrawImg(ImgOptions, BackArrowX, BackArrowY, BackArrowFrame);
     if (MouseIn_Centered(BackArrowX, BackArrowY, BackArrowSide, BackArrowSide) != 0 && MouseAny > 0 &&
         TouchLatch[LatchClick] == 0) {
