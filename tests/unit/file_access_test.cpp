@@ -15,6 +15,7 @@
 #include <string>
 
 #include "VornCore.h"
+#include "file_scratch.h"
 
 namespace {
 
@@ -26,9 +27,7 @@ class FileAccess : public ::testing::Test {
 protected:
     void SetUp() override {
         Core.CloseFile();
-        dir = fs::path(BRINDLEWICK_TEST_TMP) / (std::string("access_") + testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir);
+        dir = ScratchDirForTest();
         std::snprintf(Core.home, sizeof Core.home, "%s", dir.c_str());
     }
     void TearDown() override { Core.CloseFile(); }

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "Vorn_glfw3.h"
+#include "file_scratch.h"
 
 namespace {
 
@@ -30,9 +31,7 @@ class FilePrimitives : public ::testing::Test {
 protected:
     void SetUp() override {
         ASys.CloseFile_Sys();
-        dir = fs::path(BRINDLEWICK_TEST_TMP) / (std::string("files_") + testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir);
+        dir = ScratchDirForTest();
     }
     void TearDown() override { ASys.CloseFile_Sys(); }
 
