@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <pwd.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
