@@ -126,7 +126,7 @@ def paused_or_ended(game):
     def shows(rows):
         if pause_shown(rows):
             seen["paused"] = True
-        elif title_shown(rows) and not button_row_shown(rows):
+        elif title_shown(rows):
             seen["paused"] = False
         return "paused" in seen
     wait_for_screen(game, shows, "the pause screen, or the title after a death")
@@ -196,7 +196,9 @@ def run_from_the_title(game):
         check(time.monotonic() < deadline, "Escape did not go back from the difficulty list")
         time.sleep(1.1)
     game.key("Escape")
-    harness.check_clean_exit(game)
+    code = game.wait_exit()
+    check(code == 0, "exit code %s, not 0" % code)
+    check(re.search(harness.LOG_FAREWELL, game.log(), re.M), "no farewell line after Escape on the title")
 
 
 if __name__ == "__main__":
