@@ -231,3 +231,37 @@ TEST_F(ScoreBoards, TheFourthButtonTurnsThePageOncePerPress) {
     Hold(GLFW_KEY_V);
     EXPECT_TRUE(StepUntil([&] { return PageDrawn() == "Top 5"; }, 40));
 }
+
+TEST_F(ScoreBoards, TheRowOfThisRunsPlaceWobbles) {
+    // The panel's rows: numbers 30 below each row's top, which lie 67 apart from 139.5 above the
+    // middle of the 600-high screen; online names at the row's top.
+    auto rowY = [](int k) { return 300 - 139.5 + 67 * k + 30; };
+    SetBoard(2, {500, 300, 200, 100, 50}, {300, 40, 30, 20, 10});
+    std::strcpy(G.OnlineName[40], "Best");
+    std::strcpy(G.OnlineName[43], "Mine");
+    G.OnlineScore[40] = 900;
+    G.OnlineScore[43] = 500;   // the player's own best on the online board
+    G.OnlineScoresValid = 1;
+    struct Case { const char* page; int wobbling; };   // -1: no row wobbles
+    const Case cases[] = {{"Top 5", 1}, {"Last 5", -1}, {"Top Online", 3}};
+    OpenList();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.page);
+        ASSERT_TRUE(StepUntil([&] { return PageDrawn() == c.page; }, 2 * PageLength));
+        std::array<bool, 5> moved{};
+        for (int update = 0; update < 20; update++) {
+            Step();
+            for (int i = 0; i < RecordCount(); i++) {
+                const double* r = Record(i);
+                if (r[FieldCode] != CmdImage || r[FieldSlot] != ASys.FontImage || r[FieldX] + rw2 < 600) continue;
+                const double y = r[FieldY] + rh2;
+                for (int k = 0; k < 5; k++) {
+                    const bool nearNumber = std::abs(y - rowY(k)) < 4;
+                    const bool nearName = c.page == std::string("Top Online") && std::abs(y - (rowY(k) - 30)) < 4;
+                    if ((nearNumber && y != rowY(k)) || (nearName && y != rowY(k) - 30)) moved[k] = true;
+                }
+            }
+        }
+        for (int k = 0; k < 5; k++) EXPECT_EQ(moved[k], k == c.wobbling) << "row " << k;
+    }
+}
