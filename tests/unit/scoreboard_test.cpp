@@ -3,6 +3,7 @@
 #include "menu_screens.h"
 
 #include <array>
+#include <cmath>
 
 namespace {
 
