@@ -85,13 +85,7 @@ protected:
 
     // The launch state before Load: option defaults, default bindings, an empty score area.
     void Defaults() {
-        std::fill(G.Option, G.Option + OptionCount, 0);
-        G.Option[OptSFXVol] = 7;
-        G.Option[OptMusicVol] = 7;
-        G.Option[OptInvertY] = 1;
-        G.Option[OptBoard] = 2;
-        std::memset(ASys.redef, 0, sizeof ASys.redef);
-        G.KeyDefaults();
+        LaunchDefaults();
         std::fill(G.ScoreTable, G.ScoreTable + MyGame::ScoreEntries, 0);
     }
     void SetId(int date, int time, int rand) {
