@@ -101,9 +101,8 @@ struct RunningCheck {
     int r = 0;
 
     void Fold(int v, int i) {
-        const uint32_t sum = (static_cast<uint32_t>(v) + static_cast<uint32_t>(gameNum)) * static_cast<uint32_t>(f1) +
-                             (static_cast<uint32_t>(i) + static_cast<uint32_t>(f2)) * static_cast<uint32_t>(f3) +
-                             static_cast<uint32_t>(r);
+        const auto u = [](int x) { return static_cast<uint32_t>(x); };
+        const uint32_t sum = (u(v) + u(gameNum)) * u(f1) + (u(i) + u(f2)) * u(f3) + u(r);
         const float rounded = static_cast<float>(static_cast<int32_t>(sum));
         r = static_cast<int>(std::fmod(rounded, modulus));
     }
@@ -113,7 +112,7 @@ RunningCheck OptionsCheck(int gameNum, const CheckFactors& f) {
     return {gameNum, f.a, f.b, f.c, OptionsModulus};
 }
 
-// Folds every entry that is not 0.
+// The check of the score blocks and the final check; only entries that are not 0 are folded.
 RunningCheck ScoreCheck(int gameNum, const CheckFactors& f) {
     return {gameNum, f.a, f.c, f.b, ScoreModulus};
 }
@@ -223,9 +222,9 @@ void MyGame::Load() {
             if (in.Next(value)) ScoreTable[i] = value;
             if (ScoreTable[i] != 0) scores.Fold(ScoreTable[i], i);
             if (!EndsBlock(i)) continue;
-            // A check the file lacks reads as MissingNumber, which counts as a match.
-            in.Next(value);
-            if (value != scores.r && value != MissingNumber && valid) {
+            // A stored MissingNumber counts as a match, and so does a check the file lacks.
+            const bool stored = in.Next(value);
+            if (stored && value != scores.r && value != MissingNumber && valid) {
                 valid = false;
                 Debuglog("Checksum Error");
             }
