@@ -340,6 +340,13 @@ TEST_F(SaveFiles, FirstRunMakesAnIdAndWritesNothing) {
     EXPECT_TRUE(fs::is_empty(dir));
 }
 
+TEST_F(SaveFiles, SaveToAFolderThatCannotBeWrittenGoesOn) {
+    snprintf(G.home, sizeof G.home, "%s/missing", dir.c_str());
+    const std::string out = Save();
+    EXPECT_EQ(Occurrences(out, "Error Writing File"), 2) << out;
+    EXPECT_TRUE(fs::is_empty(dir));
+}
+
 TEST_F(SaveFiles, ShortFilesKeepTheDefaultsBeyondTheirEnd) {
     // Everything differs from the defaults: options, three inputs' bindings, the scores.
     SetId(20200202, 202020, 2020);
