@@ -20,6 +20,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "file_scratch.h"
 #include "game_fixture.h"
 
 namespace {
@@ -54,10 +55,7 @@ protected:
     void SetUp() override {
         GameScreen::SetUp();
         setenv(ScoreHostVariable, "127.0.0.1:1", 1);   // no exchange ever reaches a server
-        const testing::TestInfo* test = testing::UnitTest::GetInstance()->current_test_info();
-        dir = std::string(BRINDLEWICK_TEST_TMP) + "/saves/" + test->name();
-        fs::remove_all(dir);
-        fs::create_directories(dir);
+        dir = ScratchDirForTest();
         snprintf(G.home, sizeof G.home, "%s", dir.c_str());
         std::fill(G.ScoreTable, G.ScoreTable + MyGame::ScoreEntries, 0);
     }
