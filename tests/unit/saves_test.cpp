@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <random>
 #include <set>
 #include <string>
@@ -51,9 +52,12 @@ int Occurrences(const std::string& text, const std::string& part) {
 class SaveFiles : public GameScreen {
 protected:
     std::string dir;
+    std::optional<std::string> savedHost;
 
     void SetUp() override {
         GameScreen::SetUp();
+        const char* host = std::getenv(ScoreHostVariable);
+        savedHost = host ? std::optional<std::string>(host) : std::nullopt;
         setenv(ScoreHostVariable, "127.0.0.1:1", 1);   // no exchange ever reaches a server
         dir = ScratchDirForTest();
         snprintf(G.home, sizeof G.home, "%s", dir.c_str());
@@ -62,6 +66,10 @@ protected:
     void TearDown() override {
         G.SetTitle(GameName);
         strcpy(G.home, ".");
+        if (savedHost)
+            setenv(ScoreHostVariable, savedHost->c_str(), 1);
+        else
+            unsetenv(ScoreHostVariable);
         GameScreen::TearDown();
     }
 
