@@ -143,6 +143,11 @@ public:
     int ScorePage, ScoreTimer, ScoreSlide;
     void HandleDefaultScoreboards();
     void DisplayScoreboard();
+    // Board b owns ScoreTable entries BoardStride * b .. + 9: the Top 5, then the Last 5.
+    static constexpr int BoardStride = 20, BoardPlaces = 5, LastFive = 5;
+    static constexpr int PageTop = 0, PageLast = 1, PageOnline = 2;
+    // First ScoreTable entry of board b, or -1 when the board lies outside the table.
+    static int BoardBase(int board);
     void SendScores(int reason);
 
     // ---- title and difficulty screens (title.cpp) ----
@@ -157,6 +162,9 @@ public:
     void Menu_Background();
     void Menu_Start();
     void Menu_Default(std::string choices);
+    void ActivateTitleButton(int cursor);
+    // MenuCursor values of the four title buttons, left to right.
+    static constexpr int CursorCredits = -2, CursorQuit = -1, CursorStart = 0, CursorOptions = 1;
 
     // ---- options screen (options.cpp) ----
     int OptionY, OptionScroll, OptionCursor, OptionRowCount, DragLastY;
@@ -187,6 +195,9 @@ public:
     // ---- pause screen (pause.cpp) ----
     int PauseCursor, PauseSlide, PauseIdle;
     void PauseMenu();
+    void ActivatePauseButton(int cursor);
+    // PauseCursor values of the three pause buttons, left to right.
+    static constexpr int PauseQuit = 0, PauseResume = 1, PauseOptions = 2;
 };
 
 extern MyGame ThisGame;
