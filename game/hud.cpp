@@ -37,8 +37,9 @@ void MyGame::DefaultScoreDisplay(int mode) {
     if (!ScreenshotMode) Text(W / 2, ScoreY, fstr("%08d", static_cast<int>(ShownScore)), AlignCentre);
 
     // A board number outside the tables (a damaged score file) shows no rank.
-    const int first = BoardStride * Option[OptBoard];
-    const bool boardValid = first >= 0 && first + BoardPlaces <= ScoreEntries;
+    const int board = Option[OptBoard];
+    const bool boardValid = board >= 0 && board <= (ScoreEntries - BoardPlaces) / BoardStride;
+    const int first = boardValid ? BoardStride * board : 0;
     SetSize(RankSize);
     if (boardValid) {
         int r = NextPlace(s, ScoreTable + first, BoardPlaces);
