@@ -112,6 +112,8 @@ public:
     void Bomb(float x, float y);
     void Gimme(int points, float x, float y);
     void Gimme(int points, float x, float y, float hue);
+    // count drifting sparks at (x, y) in random hues, colour groups, directions and speeds.
+    void ThrowSparks(float x, float y, int count, float hueLow, float hueHigh, float speedLow, float speedHigh);
     void ClearPlayer();   // zeroes the player block (FlushGame)
     void DefaultScoreDisplay(int mode);
     // The play area runs from PlayMargin to the screen size less PlayMargin and wraps.
@@ -162,6 +164,7 @@ public:
     int RippleNext;
     Mote Motes[MoteStorage];
     void ThrowParticle(float x, float y, float ink, int colour, int type, float angle, float speed);
+    Particle* FreeParticle();   // the first free record, or nullptr when all are live
     void DoParticles();
     void DoRipple(float x, float y, int type);
     void ResetStars(int count);

@@ -32,9 +32,8 @@ constexpr float MoteSpinMax = 3;
 void MyGame::ThrowParticle(float x, float y, float ink, int colour, int type, float angle, float speed) {
     int group = colour % ColourGroups;
     if (group < 0) group += ColourGroups;
-    Particle* p = std::find_if(Particles, Particles + ParticleCount,
-                               [](const Particle& q) { return q.Type == ParticleFree; });
-    if (p == Particles + ParticleCount) return;
+    Particle* p = FreeParticle();
+    if (!p) return;
     p->Type = static_cast<float>(type);
     p->X = x;
     p->Y = y;
@@ -46,6 +45,12 @@ void MyGame::ThrowParticle(float x, float y, float ink, int colour, int type, fl
     p->Alpha = BirthAlpha;
     p->Ink = ink;
     p->Frame = static_cast<float>(FramesPerGroup * group + Rand(0, FramesPerGroup - 1));
+}
+
+MyGame::Particle* MyGame::FreeParticle() {
+    Particle* p = std::find_if(Particles, Particles + ParticleCount,
+                               [](const Particle& q) { return q.Type == ParticleFree; });
+    return p == Particles + ParticleCount ? nullptr : p;
 }
 
 void MyGame::DoParticles() {

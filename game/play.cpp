@@ -241,12 +241,7 @@ void MyGame::DoGame() {
     if (fatal && GameOver == 0) {
         PlaySFX(SfxBlast);
         Player.Dead = 1;
-        for (int i = 0; i < DeathSparks; i++) {
-            const float hue = static_cast<float>(Rand(DeathHueLow, DeathHueHigh));
-            const int group = Rand(SparkGroupLow, SparkGroupHigh);
-            const float angle = Rnd(0, FullTurn);
-            ThrowParticle(Player.X, Player.Y, hue, group, ParticleDrift, angle, Rnd(DeathSpeedLow, DeathSpeedHigh));
-        }
+        ThrowSparks(Player.X, Player.Y, DeathSparks, DeathHueLow, DeathHueHigh, DeathSpeedLow, DeathSpeedHigh);
         StopMusic();
         EndGame(EndDeath);
         RipplePush = {Player.X, Player.Y, DeathPush};
@@ -311,12 +306,16 @@ void MyGame::Bomb(float x, float y) {
         o.Type = ObjFree;
         Gimme(BlastPoints, o.X, o.Y);
         DoRipple(o.X, o.Y, RippleSmall);
-        for (int k = 0; k < BlastSparks; k++) {
-            const float hue = static_cast<float>(Rand(BlastHueLow, BlastHueHigh));
-            const int group = Rand(SparkGroupLow, SparkGroupHigh);
-            const float angle = Rnd(0, FullTurn);
-            ThrowParticle(o.X, o.Y, hue, group, ParticleDrift, angle, Rnd(BlastSpeedLow, BlastSpeedHigh));
-        }
+        ThrowSparks(o.X, o.Y, BlastSparks, BlastHueLow, BlastHueHigh, BlastSpeedLow, BlastSpeedHigh);
+    }
+}
+
+void MyGame::ThrowSparks(float x, float y, int count, float hueLow, float hueHigh, float speedLow, float speedHigh) {
+    for (int i = 0; i < count; i++) {
+        const float hue = static_cast<float>(Rand(hueLow, hueHigh));
+        const int group = Rand(SparkGroupLow, SparkGroupHigh);
+        const float angle = Rnd(0, FullTurn);
+        ThrowParticle(x, y, hue, group, ParticleDrift, angle, Rnd(speedLow, speedHigh));
     }
 }
 
@@ -324,9 +323,8 @@ void MyGame::Gimme(int points, float x, float y) { Gimme(points, x, y, PopupHue)
 
 void MyGame::Gimme(int points, float x, float y, float hue) {
     Score += points;
-    Particle* p = std::find_if(Particles, Particles + ParticleCount,
-                               [](const Particle& q) { return q.Type == ParticleFree; });
-    if (p == Particles + ParticleCount) return;
+    Particle* p = FreeParticle();
+    if (!p) return;
     *p = Particle{};
     p->Type = ParticlePopup;
     p->X = x;

@@ -143,12 +143,15 @@ TEST_F(Objects, AHazardSettlesAroundThePointRightOfAndBelowTheHead) {
 }
 
 TEST_F(Objects, HazardsBlinkAndFlashByTheClockTwentyMillisecondsApartPerSlot) {
-    struct Case { int mills; int frame0, frame10; };
-    // Slot 10 runs 200 ms ahead of slot 0; a hazard blinks for 350 ms of every 750.
+    // A hazard blinks for 350 ms of every 750 and is tinted red, or pale for 50 ms of every
+    // 1000, while not blinking. Slot 10 runs 200 ms ahead of slot 0.
+    struct Case { int mills; int frame0, frame10; double red0, green0, blue0; };
     const Case cases[] = {
-        {7800, 90, 3},    // slot 0 at 300 of 750, slot 10 at 500
-        {7900, 3, 3},     // 400 and 600
-        {8100, 3, 90},    // 600 and 50
+        {7800, 90, 3, 255, 255, 255},    // slot 0 at 300 of 750, slot 10 at 500
+        {7900, 3, 3, 255, 100, 100},     // 400 and 600; slot 0 at 900 of 1000
+        {8100, 3, 90, 255, 100, 100},    // 600 and 50
+        {20040, 3, 3, 220, 220, 140},    // slot 0 at 540 of 750 and 40 of 1000: the flash
+        {21020, 90, 90, 255, 255, 255},  // 20 of 750 and of 1000: blinking, neither red nor pale
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.mills);
@@ -161,26 +164,9 @@ TEST_F(Objects, HazardsBlinkAndFlashByTheClockTwentyMillisecondsApartPerSlot) {
         ASSERT_EQ(hazards.size(), 2u);
         EXPECT_EQ(hazards[0][FieldFrame], c.frame0);
         EXPECT_EQ(hazards[1][FieldFrame], c.frame10);
-    }
-    // Colours: red, a pale flash for 50 ms of every 1000, and untinted while blinking.
-    struct Tint { int mills; int frame; double red, green, blue; };
-    const Tint tints[] = {
-        {10400, 3, 255, 100, 100},   // 650 of 750, 400 of 1000
-        {20040, 3, 220, 220, 140},   // 540 of 750, 40 of 1000
-        {21020, 90, 255, 255, 255},  // 20 of 750 and of 1000: blinking, neither red nor flashing
-    };
-    for (const Tint& t : tints) {
-        SCOPED_TRACE(t.mills);
-        G.ClearObjects();
-        Put(0, MyGame::ObjHazard, 100, 100);
-        ClockAt(t.mills);
-        Walk();
-        const auto drawn = Images(ImgGfx);
-        ASSERT_EQ(drawn.size(), 1u);
-        EXPECT_EQ(drawn[0][FieldFrame], t.frame);
-        EXPECT_EQ(drawn[0][FieldColourA + 1], t.red);
-        EXPECT_EQ(drawn[0][FieldColourA + 2], t.green);
-        EXPECT_EQ(drawn[0][FieldColourA + 3], t.blue);
+        EXPECT_EQ(hazards[0][FieldColourA + 1], c.red0);
+        EXPECT_EQ(hazards[0][FieldColourA + 2], c.green0);
+        EXPECT_EQ(hazards[0][FieldColourA + 3], c.blue0);
     }
 }
 
