@@ -22,6 +22,7 @@ LOAD_ORDER = [
 ]
 
 SURVIVE_SECONDS = 3
+TITLE_SETTLE = 1.5
 SHOT_GAP = 1.1            # screenshots are named to the second: keep them apart
 RUN_TIMEOUT = 180         # seconds for a circling creature on Hard to be caught
 LOG_SCREENSHOT = r"> Saving Image - \d+x\d+  to (.+)$"
@@ -97,8 +98,8 @@ class Camera:
         mark = self.game.mark()
         self.game.key("F10", hold=0.05)
         self.last = time.monotonic()
-        path = self.game.wait_for_log(LOG_SCREENSHOT, since=mark).group(1).strip()
-        self.game.wait_for_file(path)
+        name = self.game.wait_for_log(LOG_SCREENSHOT, since=mark).group(1).strip()
+        path = self.game.wait_for_file(name)   # a name without a folder lies in the home folder
         time.sleep(0.2)   # the same second's later shots rewrite the file: let them finish
         self.game.wait_for_file(path)
         shot = Shot(path)
@@ -151,6 +152,7 @@ def missing_and_broken_assets_are_skipped(game):
 def a_run_started_by_keys_ends_when_the_creature_is_caught(game):
     game.start()
     game.wait_loaded()
+    time.sleep(TITLE_SETTLE)   # the loading screen's last frame and colours give way to the title
     camera = Camera(game)
     title = camera.shoot()
     check(not title.in_play() and not title.banner(), "the title screen looks like play")
