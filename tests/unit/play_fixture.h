@@ -33,6 +33,8 @@ protected:
         ASys.offy = ScreenCentreY;
         ASys.iFramesSquare[ImgIcons] = IconCell;
         const std::filesystem::path data = BRINDLEWICK_DATA_DIR;
+        ASSERT_TRUE(std::filesystem::is_directory(data))
+            << "the generated data folder " << data << " is missing: build the game_data target first";
         std::snprintf(G.home, sizeof G.home, "%s", data.parent_path().parent_path().c_str());
         testing::internal::CaptureStdout();
         for (int sfx : {SfxGem, SfxBigGem, SfxBlast, SfxBomb}) G.LoadSFX(sfx);
