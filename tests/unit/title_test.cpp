@@ -144,7 +144,7 @@ TEST_F(TitleScreen, SwapOptionLeavesTheListAlone) {
     G.Option[OptSwapButtons] = 1;
     OpenList(2);
     Tap(GLFW_KEY_ENTER);
-    EXPECT_EQ(G.GameState, StateStartRun);
+    EXPECT_EQ(G.GameState, StatePlay);   // the run started in the updates after the press
     EXPECT_EQ(G.GameMode, 2);
 }
 
@@ -156,7 +156,7 @@ TEST_F(TitleScreen, ConfirmHeldFromTheRowDoesNotAlsoStartARun) {
     Hold(GLFW_KEY_ENTER, false);
     Step();
     Tap(GLFW_KEY_ENTER);
-    EXPECT_EQ(G.GameState, StateStartRun);
+    EXPECT_EQ(G.GameState, StatePlay);   // the run started in the updates after the press
 }
 
 TEST_F(TitleScreen, EscapeQuitsFromTheRowWhicheverButtonIsSelected) {
@@ -369,7 +369,7 @@ TEST_F(TitleScreen, APadsStartOpensTheListAndThenStartsTheRun) {
     EXPECT_EQ(G.MenuStage, 1);   // the list stays open although Start also means back there
     EXPECT_EQ(G.GameState, StateMenu);
     pressStart();
-    EXPECT_EQ(G.GameState, StateStartRun);
+    EXPECT_EQ(G.GameState, StatePlay);   // the run started in the updates after the press
     EXPECT_EQ(G.GameMode, 2);
     EXPECT_EQ(G.PointerMode, 0);
 }
