@@ -34,8 +34,9 @@ WORD_PIXELS = 200                # white pixels each word shows at the least
 # -- screenshots --------------------------------------------------------------------------------
 
 def screenshot(game):
-    """Takes an F10 screenshot and returns its pixel rows, or None when the file could not be
-    read whole (a screenshot of the same second may be rewriting it)."""
+    """Takes an F10 screenshot and returns its path and pixel rows, or None when the file could
+    not be read (a screenshot of the same second may be rewriting it, or a screen of few colours
+    was saved as a palette picture, which is none of the screens looked for)."""
     mark = game.mark()
     game.key("F10")
     game.wait_for_log(LOG_SCREENSHOT, since=mark)
