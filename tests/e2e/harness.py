@@ -7,7 +7,7 @@ game's saves and screenshots land there. The game starts under its own
 `xvfb-run -a -s '-screen 0 1280x1024x24'` with `ALSOFT_DRIVERS=null` (overridable); stdout and
 stderr go to `<home>/game.log`. Helpers: `wait_for_log`, `window`, `key`, `click`,
 `close_window` (the window's close box, sent as WM_DELETE_WINDOW over the X protocol),
-`wait_for_file`, `wait_exit`, `read_png`. Clean-up always ends the game and the X server.
+`wait_for_file`, `wait_exit`, `check_clean_exit`, `read_png`. Clean-up always ends the game and the X server.
 Python 3 standard library only; a missing xvfb-run or xdotool fails the test loudly.
 """
 
@@ -35,7 +35,6 @@ LOADER_GRACE = 20         # seconds after the window within which a loader logs 
 
 # The log lines of the start-up and of a clean shutdown.
 LOG_WINDOW = r"> Opened Window$"
-LOG_FAREWELL = r"^Farewell happy gamer$"
 LOG_LAST_ASSET = r"> Load Image : rippleb $"   # the asset loader's last step
 LOG_FIRST_ASSET = r"> Load Font  : "           # the asset loader's first step
 
@@ -267,11 +266,11 @@ class Game:
         check(m is not None, "no window geometry in: " + out)
         return int(m.group(1)), int(m.group(2))
 
-    def key(self, name, hold=KEY_HOLD):
-        """Holds a key (an X keysym name such as F4, Return, q) for `hold` seconds."""
-        self.xdotool("keydown", name)
+    def key(self, *names, hold=KEY_HOLD):
+        """Holds one key or a chord (X keysym names such as F4, Return, q) for `hold` seconds."""
+        self.xdotool("keydown", "+".join(names))
         time.sleep(hold)
-        self.xdotool("keyup", name)
+        self.xdotool("keyup", "+".join(names))
 
     def click(self, x, y, button=1, hold=KEY_HOLD):
         """Presses a mouse button at window pixel (x, y), holding it for `hold` seconds."""
@@ -303,6 +302,28 @@ class Game:
 
     def files(self, pattern):
         return sorted(f for f in os.listdir(self.home) if re.fullmatch(pattern, f))
+
+
+# The farewell lines of a clean shutdown, in order.
+FAREWELL = [
+    r"> Closing OpenAL Audio$",
+    r"> Closing OpenGL Window$",
+    r"^Runtime : \d+:\d\d$",
+    r"^Farewell happy gamer$",
+    r"^-=-=-=-=-=-=-=-=-$",
+]
+
+
+def check_clean_exit(game, timeout=DEFAULT_TIMEOUT):
+    """Waits for the game to end; checks exit code 0 and the farewell lines in order."""
+    code = game.wait_exit(timeout)
+    check(code == 0, "exit code %s, not 0" % code)
+    log = game.log()
+    pos = 0
+    for pattern in FAREWELL:
+        m = re.compile(pattern, re.M).search(log, pos)
+        check(m is not None, "no farewell line %r after the previous one" % pattern)
+        pos = m.end()
 
 
 # -- X protocol: the window close request ---------------------------------------------------------
@@ -375,36 +396,18 @@ def send_delete_window(display, xauthority, window):
 
 # -- PNG files ----------------------------------------------------------------------------------
 
-def read_png(path):
-    """Decodes an 8-bit RGB or RGBA PNG: returns (width, height, rows), each row a list of
-    (r, g, b, a) tuples, top row first."""
-    with open(path, "rb") as f:
-        data = f.read()
-    check(data[:8] == b"\x89PNG\r\n\x1a\n", path + " is not a PNG file")
-    pos, idat, header = 8, b"", None
-    while pos < len(data):
-        (length,) = struct.unpack(">I", data[pos:pos + 4])
-        kind = data[pos + 4:pos + 8]
-        body = data[pos + 8:pos + 8 + length]
-        if kind == b"IHDR":
-            header = struct.unpack(">IIBBBBB", body)
-        elif kind == b"IDAT":
-            idat += body
-        pos += 12 + length
-    check(header is not None, path + " has no header")
-    width, height, depth, colour, _, _, interlace = header
-    check(depth == 8 and colour in (2, 6) and interlace == 0, path + ": only 8-bit RGB(A) is read")
-    channels = 4 if colour == 6 else 3
-    stride = width * channels
-    raw = zlib.decompress(idat)
+CHANNELS = {0: 1, 2: 3, 3: 1, 4: 2, 6: 4}   # by PNG colour type
+
+
+def _unfilter(raw, height, stride, bpp):
     rows, prev = [], bytearray(stride)
     for y in range(height):
         kind = raw[y * (stride + 1)]
         line = bytearray(raw[y * (stride + 1) + 1:(y + 1) * (stride + 1)])
         for i in range(stride):
-            left = line[i - channels] if i >= channels else 0
+            left = line[i - bpp] if i >= bpp else 0
             up = prev[i]
-            corner = prev[i - channels] if i >= channels else 0
+            corner = prev[i - bpp] if i >= bpp else 0
             if kind == 1:
                 line[i] = (line[i] + left) & 255
             elif kind == 2:
@@ -414,11 +417,65 @@ def read_png(path):
             elif kind == 4:
                 p = left + up - corner
                 pa, pb, pc = abs(p - left), abs(p - up), abs(p - corner)
-                pred = left if pa <= pb and pa <= pc else (up if pb <= pc else corner)
-                line[i] = (line[i] + pred) & 255
+                line[i] = (line[i] + (left if pa <= pb and pa <= pc else (up if pb <= pc else corner))) & 255
+        rows.append(line)
         prev = line
-        px = [tuple(line[x * channels:(x + 1) * channels]) for x in range(width)]
-        rows.append([p if channels == 4 else p + (255,) for p in px])
+    return rows
+
+
+def _samples(line, count, depth):
+    """The first `count` samples of a row, scaled to 0..255."""
+    if depth == 8:
+        return list(line[:count])
+    if depth == 16:
+        return list(line[0:2 * count:2])
+    per_byte, top = 8 // depth, (1 << depth) - 1
+    out = []
+    for i in range(count):
+        shift = 8 - depth * (i % per_byte + 1)
+        out.append((line[i // per_byte] >> shift) & top)
+    return out
+
+
+def read_png(path):
+    """Decodes a non-interlaced PNG of any colour type and depth: returns (width, height, rows),
+    each row a list of (r, g, b, a) tuples, top row first."""
+    with open(path, "rb") as f:
+        data = f.read()
+    check(data[:8] == b"\x89PNG\r\n\x1a\n", path + " is not a PNG file")
+    pos, idat, header, palette, alphas = 8, b"", None, [], b""
+    while pos < len(data):
+        (length,) = struct.unpack(">I", data[pos:pos + 4])
+        kind = data[pos + 4:pos + 8]
+        body = data[pos + 8:pos + 8 + length]
+        if kind == b"IHDR":
+            header = struct.unpack(">IIBBBBB", body)
+        elif kind == b"PLTE":
+            palette = [tuple(body[i:i + 3]) for i in range(0, len(body), 3)]
+        elif kind == b"tRNS":
+            alphas = body
+        elif kind == b"IDAT":
+            idat += body
+        pos += 12 + length
+    check(header is not None, path + " has no header")
+    width, height, depth, colour, _, _, interlace = header
+    check(colour in CHANNELS and interlace == 0, path + ": colour type %d, interlace %d" % (colour, interlace))
+    channels = CHANNELS[colour]
+    stride = (width * channels * depth + 7) // 8
+    lines = _unfilter(zlib.decompress(idat), height, stride, max(1, channels * depth // 8))
+    grey_scale = 255 // ((1 << depth) - 1) if depth < 8 else 1
+    rows = []
+    for line in lines:
+        v = _samples(line, width * channels, depth)
+        if colour == 3:
+            row = [palette[i] + ((alphas[i],) if i < len(alphas) else (255,)) for i in v]
+        elif colour in (0, 4):
+            row = [(v[x * channels] * grey_scale,) * 3 + ((v[x * channels + 1],) if colour == 4 else (255,))
+                   for x in range(width)]
+        else:
+            row = [tuple(v[x * channels:x * channels + 3]) + ((v[x * 4 + 3],) if colour == 6 else (255,))
+                   for x in range(width)]
+        rows.append(row)
     return width, height, rows
 
 
