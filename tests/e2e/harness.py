@@ -5,9 +5,10 @@ hands its cases to `run()`. Every case gets a fresh home folder `<work>/<case>` 
 the binary and a link to the generated data folder `Data/556` found beside the binary, so the
 game's saves and screenshots land there. The game starts under its own
 `xvfb-run -a -s '-screen 0 1280x1024x24'` with `ALSOFT_DRIVERS=null` (overridable); stdout and
-stderr go to `<home>/game.log`. Helpers: `wait_for_log`, `window`, `key`, `click`,
-`close_window` (the window's close box, sent as WM_DELETE_WINDOW over the X protocol),
-`wait_for_file`, `wait_exit`, `check_clean_exit`, `read_png`. Clean-up always ends the game and the X server.
+stderr go to `<home>/game.log`. Helpers: `wait_for_log`, `wait_loaded`, `window`, `key`,
+`click`, `close_window` (the window's close box, sent as WM_DELETE_WINDOW over the X protocol),
+`screenshot` (F10), `wait_for_file`, `wait_exit`, `check_clean_exit`, `read_png`. Clean-up
+always ends the game and the X server.
 Python 3 standard library only; a missing xvfb-run or xdotool fails the test loudly.
 """
 
@@ -31,12 +32,14 @@ DEFAULT_TIMEOUT = 90      # seconds: CI machines are busy, a slow start is not a
 KEY_HOLD = 0.15           # the game polls with sticky keys off: hold keys longer than a frame
 POLL = 0.05               # seconds between checks of a waited-for condition
 START_TRIES = 3           # X servers started in parallel can collide on a display number
+SAVE_QUIET_POLLS = 20     # polls (of POLL seconds) without a new screenshot save: F10 is done
 LOADER_GRACE = 20         # seconds after the window within which a loader logs its first asset
 
 # The log lines of the start-up and of a clean shutdown.
 LOG_WINDOW = r"> Opened Window$"
 LOG_LAST_ASSET = r"> Load Image : rippleb $"   # the asset loader's last step
 LOG_FIRST_ASSET = r"> Load Font  : "           # the asset loader's first step
+LOG_SAVED = r"> Saving Image - (\d+)x(\d+)  to (.*)$"  # an F10 screenshot: width, height, path
 
 
 class Failure(AssertionError):
@@ -299,6 +302,27 @@ class Game:
             return size > 0 and sizes[-2:] == [size, size]
         wait_until(ready, timeout, "file " + full)
         return full
+
+    def screenshot(self, timeout=DEFAULT_TIMEOUT):
+        """Holds F10 and returns the path of the last screenshot it saved, once the game has
+        logged no further save for a while and the file decodes. The renderer saves on every
+        frame while F10 is held, logging each save before it writes the file."""
+        since = self.mark()
+        self.key("F10")
+        self.wait_for_log(LOG_SAVED, timeout, since=since)
+        seen = []
+        def settled():
+            saves = re.findall(LOG_SAVED, self.log()[since:], re.M)
+            seen.append(len(saves))
+            return len(seen) > SAVE_QUIET_POLLS and len(set(seen[-SAVE_QUIET_POLLS:])) == 1 and saves[-1]
+        path = wait_until(settled, timeout, "the last screenshot save")[2]
+        def decodes():
+            try:
+                return read_png(path)
+            except (Failure, OSError, zlib.error, struct.error, IndexError):
+                return None
+        wait_until(decodes, timeout, "a complete screenshot " + path)
+        return path
 
     def files(self, pattern):
         return sorted(f for f in os.listdir(self.home) if re.fullmatch(pattern, f))
