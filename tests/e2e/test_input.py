@@ -83,6 +83,8 @@ def f11_switches_to_fullscreen(game):
     expected = SCREEN_SIZE if last == "Fullscreen" else WINDOW_SIZE
     harness.wait_until(lambda: game.window_size() == expected, harness.DEFAULT_TIMEOUT,
                        "a %dx%d window after F11 (last opened: %s)" % (expected + (last,)))
+    width, height, _ = harness.read_png(game.screenshot())
+    check((width, height) == expected, "screenshot of %dx%d in a %dx%d window" % ((width, height) + expected))
     game.key("F4")
     harness.check_clean_exit(game)
 
