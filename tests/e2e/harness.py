@@ -37,6 +37,7 @@ LOADER_GRACE = 20         # seconds after the window within which a loader logs 
 
 # The log lines of the start-up and of a clean shutdown.
 LOG_WINDOW = r"> Opened Window$"
+LOG_FAREWELL = r"^Farewell happy gamer$"
 LOG_LAST_ASSET = r"> Load Image : rippleb $"   # the asset loader's last step
 LOG_FIRST_ASSET = r"> Load Font  : "           # the asset loader's first step
 LOG_SAVED = r"> Saving Image - (\d+)x(\d+)  to (.*)$"  # an F10 screenshot: width, height, path
@@ -315,7 +316,7 @@ class Game:
             saves = re.findall(LOG_SAVED, self.log()[since:], re.M)
             seen.append(len(saves))
             return len(seen) > SAVE_QUIET_POLLS and len(set(seen[-SAVE_QUIET_POLLS:])) == 1 and saves[-1]
-        path = wait_until(settled, timeout, "the last screenshot save")[2]
+        path = self.wait_for_file(wait_until(settled, timeout, "the last screenshot save")[2])
         def decodes():
             try:
                 return read_png(path)
@@ -333,7 +334,7 @@ FAREWELL = [
     r"> Closing OpenAL Audio$",
     r"> Closing OpenGL Window$",
     r"^Runtime : \d+:\d\d$",
-    r"^Farewell happy gamer$",
+    LOG_FAREWELL,
     r"^-=-=-=-=-=-=-=-=-$",
 ]
 
@@ -510,13 +511,18 @@ def run(*cases, argv=None):
     `<work>/<case name>`, always cleaning up; prints the log of a failed case and exits 1 if any
     case failed."""
     args = parse_args(argv)
+    binary, work, start_dir = os.path.abspath(args.game), os.path.abspath(args.work), os.getcwd()
     failed = []
     for case in cases:
         name = case.__name__
         print("=== %s" % name, flush=True)
         game = None
         try:
-            game = Game(args.game, os.path.join(args.work, name))
+            game = Game(binary, os.path.join(work, name))
+            # The case runs in the game's working folder, its home: a path the game logs
+            # relative to it (a home too long for a screenshot's full path gives a bare file
+            # name) opens the same file from the test.
+            os.chdir(game.home)
             with game:
                 case(game)
             print("--- PASS %s" % name, flush=True)
@@ -526,6 +532,8 @@ def run(*cases, argv=None):
             if game is not None:
                 print("--- game log of %s:\n%s" % (name, game.log()[-6000:]), flush=True)
             print("--- FAIL %s" % name, flush=True)
+        finally:
+            os.chdir(start_dir)
     if failed:
         print("failed: " + ", ".join(failed), flush=True)
         sys.exit(1)
