@@ -31,6 +31,8 @@ GAME_NUMBER = 556
 DEFAULT_TIMEOUT = 90      # seconds: CI machines are busy, a slow start is not a failure
 KEY_HOLD = 0.15           # the game polls with sticky keys off: hold keys longer than a frame
 POLL = 0.05               # seconds between checks of a waited-for condition
+FOCUS_TIMEOUT = 15        # seconds for the X server to move the input focus
+FOCUS_SETTLE = 0.5        # seconds for an unfocused game (polling every 150 ms) to see its focus
 START_TRIES = 3           # X servers started in parallel can collide on a display number
 SAVE_QUIET_POLLS = 20     # polls (of POLL seconds) without a new screenshot save: F10 is done
 LOADER_GRACE = 20         # seconds after the window within which a loader logs its first asset
@@ -270,14 +272,31 @@ class Game:
         check(m is not None, "no window geometry in: " + out)
         return int(m.group(1)), int(m.group(2))
 
+    def focus(self):
+        """Gives the game's window the input focus if it lacks it, as a window manager does for
+        a new window: without one, a window the game re-creates (F11, Q with a digit) may be
+        left unfocused. Then waits for the game's unfocused loop, which polls only every 150 ms,
+        to see the focus, so that the next key is not shorter than its poll interval."""
+        wid = self.window()
+        if self.xdotool("getwindowfocus", check_rc=False).strip() == str(wid):
+            return
+        try:
+            self.xdotool("windowfocus", "--sync", wid, check_rc=False, timeout=FOCUS_TIMEOUT)
+        except subprocess.TimeoutExpired:
+            raise Failure("the game window %s does not take the input focus" % wid)
+        time.sleep(FOCUS_SETTLE)
+
     def key(self, *names, hold=KEY_HOLD):
-        """Holds one key or a chord (X keysym names such as F4, Return, q) for `hold` seconds."""
+        """Holds one key or a chord (X keysym names such as F4, Return, q) for `hold` seconds,
+        sent to the game's window."""
+        self.focus()
         self.xdotool("keydown", "+".join(names))
         time.sleep(hold)
         self.xdotool("keyup", "+".join(names))
 
     def click(self, x, y, button=1, hold=KEY_HOLD):
         """Presses a mouse button at window pixel (x, y), holding it for `hold` seconds."""
+        self.focus()
         self.xdotool("mousemove", "--window", self.window(), x, y)
         self.xdotool("mousedown", button)
         time.sleep(hold)
