@@ -5,8 +5,9 @@ hands its cases to `run()`. Every case gets a fresh home folder `<work>/<case>` 
 the binary and a link to the generated data folder `Data/556` found beside the binary, so the
 game's saves and screenshots land there. The game starts under its own
 `xvfb-run -a -s '-screen 0 1280x1024x24'` with `ALSOFT_DRIVERS=null` (overridable); stdout and
-stderr go to `<home>/game.log`. Helpers: `wait_for_log`, `wait_loaded`, `window`, `key`,
-`click`, `close_window` (the window's close box, sent as WM_DELETE_WINDOW over the X protocol),
+stderr go to `<home>/game.log`; the case runs with the home as its working folder, like the
+game. Helpers: `wait_for_log`, `wait_loaded`, `window`, `key` and `click` (held, to a focused
+window), `close_window` (the window's close box, sent as WM_DELETE_WINDOW over the X protocol),
 `screenshot` (F10), `wait_for_file`, `wait_exit`, `check_clean_exit`, `read_png`. Clean-up
 always ends the game and the X server.
 Python 3 standard library only; a missing xvfb-run or xdotool fails the test loudly.
