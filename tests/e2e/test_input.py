@@ -90,6 +90,17 @@ def f1_toggles_the_statistics_line_without_font(game):
     harness.wait_until(quiet, harness.DEFAULT_TIMEOUT, "the statistics line to stop after the second F1")
 
 
+def window_then_quit(game, expected, after):
+    """Waits for the window to take the expected size, checks that a screenshot has it too,
+    and quits cleanly."""
+    harness.wait_until(lambda: game.window_size() == expected, harness.DEFAULT_TIMEOUT,
+                       "a %dx%d window after %s" % (expected + (after,)))
+    width, height, _ = harness.read_png(game.screenshot())
+    check((width, height) == expected, "screenshot of %dx%d in a %dx%d window" % ((width, height) + expected))
+    game.key("F4")
+    harness.check_clean_exit(game)
+
+
 def f11_switches_to_fullscreen(game):
     game.start()
     game.wait_loaded()
@@ -100,12 +111,7 @@ def f11_switches_to_fullscreen(game):
     time.sleep(SETTLE_SECONDS)
     last = re.findall(r"> Opened (Window|Fullscreen)$", game.log()[since:], re.M)[-1]
     expected = SCREEN_SIZE if last == "Fullscreen" else WINDOW_SIZE
-    harness.wait_until(lambda: game.window_size() == expected, harness.DEFAULT_TIMEOUT,
-                       "a %dx%d window after F11 (last opened: %s)" % (expected + (last,)))
-    width, height, _ = harness.read_png(game.screenshot())
-    check((width, height) == expected, "screenshot of %dx%d in a %dx%d window" % ((width, height) + expected))
-    game.key("F4")
-    harness.check_clean_exit(game)
+    window_then_quit(game, expected, "F11 (last opened: %s)" % last)
 
 
 def q_and_digit_reshape_the_window(game):
@@ -116,12 +122,7 @@ def q_and_digit_reshape_the_window(game):
     game.wait_for_log(harness.LOG_WINDOW, since=since)
     height = SCREEN_SIZE[1] - PRESET_MARGIN
     expected = (int(height * PRESET_FACTOR), height)
-    harness.wait_until(lambda: game.window_size() == expected, harness.DEFAULT_TIMEOUT,
-                       "a %dx%d window after Q+%s" % (expected + (PRESET_KEY,)))
-    width, height, _ = harness.read_png(game.screenshot())
-    check((width, height) == expected, "screenshot of %dx%d in a %dx%d window" % ((width, height) + expected))
-    game.key("F4")
-    harness.check_clean_exit(game)
+    window_then_quit(game, expected, "Q+" + PRESET_KEY)
 
 
 if __name__ == "__main__":
