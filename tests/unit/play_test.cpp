@@ -474,6 +474,24 @@ TEST_F(Play, AfterDeathTheUnseenHeadSwimsOnAndHazardsKeepHoming) {
     EXPECT_TRUE(StepUntil([&] { return G.GameState != StatePlay; }, 200));
 }
 
+// A run quit from the pause screen plays on under its banner: touches and scoring go on,
+// and a fatal touch neither kills nor stops the music.
+TEST_F(Play, UnderTheQuitBannerAFatalTouchDoesNothing) {
+    StartRun();
+    Step();
+    G.EndGame(MyGame::EndQuit);
+    G.ClearObjects();
+    PutAtHead(3, MyGame::ObjHazard);
+    PutAtHead(4, MyGame::ObjGem);
+    Step();
+    EXPECT_EQ(G.Player.Dead, 0);
+    EXPECT_EQ(G.GameOver, MyGame::EndQuit);
+    EXPECT_EQ(ASys.MusicPlaying, MusicOgg);
+    EXPECT_EQ(LiveParticles(G, MyGame::ParticleDrift), 0);
+    EXPECT_EQ(G.Score, 10) << "the gem is still eaten";
+    EXPECT_FALSE(Images(ImgGfx, 0).empty()) << "the trail is still drawn";
+}
+
 TEST_F(Play, EscapeAndStartPauseOnlyAfterTheirLatchIsReleased) {
     StartRun();
     Step();
