@@ -561,9 +561,15 @@ TEST_F(Play, TheWaterLayersWrapAndDrawNineTilesEach) {
     G.WaterA.VX = G.WaterA.TargetVX = 0.3f;
     G.WaterB.Y = 0.1f;
     G.WaterB.VY = G.WaterB.TargetVY = -0.3f;
+    // A drift away from its target moves the layer first and then eases by 1/128 of the gap.
+    G.WaterA.Y = 500;
+    G.WaterA.VY = 0.2f;
+    G.WaterA.TargetVY = -0.2f;
     Step();
     EXPECT_NEAR(G.WaterA.X, 0.2f, 1e-3);
     EXPECT_NEAR(G.WaterB.Y, 1023.8f, 1e-3);
+    EXPECT_NEAR(G.WaterA.Y, 500.2f, 1e-4);
+    EXPECT_NEAR(G.WaterA.VY, 0.2f - 0.4f / 128, 1e-6);
     const auto tiles = Images(ImgRippleB);
     ASSERT_EQ(tiles.size(), 18u);
     for (size_t k = 0; k < tiles.size(); k++) {
