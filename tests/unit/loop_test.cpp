@@ -232,9 +232,12 @@ TEST_F(Loop, LoadingRunsNothingElseOfTheGame) {
     G.GameState = StateToMenu;
     G.GameOver = 1;
     G.GameOverTimer = 5;
+    G.ClearParticles();
+    G.ThrowParticle(100, 100, 0, 0, MyGame::ParticleDrift, 90, 2);
     G.Update();
     EXPECT_EQ(G.GameState, StateToMenu);
     EXPECT_EQ(G.GameOverTimer, 5);
+    EXPECT_EQ(G.Particles[0].X, 100) << "particles wait while assets load";
     G.LoadTo = 0;
     G.Update();
     EXPECT_EQ(G.GameState, StateMenu);   // LoadMenu's one update
