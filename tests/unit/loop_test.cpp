@@ -422,6 +422,9 @@ TEST_F(Loop, LaunchRunsUntilTheCloseRequestThenSaysFarewell) {
         {"C:\\Games\\bw.exe", "C:\\Games"}, {"a/b\\c/game", "a/b\\c"},
         {deep + "/brindlewick", deep.substr(0, sizeof(VornCore::home) - 1)},
     };
+    // A home of "." reads and writes the save files in the working folder: a scratch one.
+    const std::filesystem::path workingFolder = std::filesystem::current_path();
+    std::filesystem::current_path(ScratchDirForTest());
     for (const auto& c : cases) {
         SCOPED_TRACE(c.path.substr(0, 40));
         ResetFakes();
@@ -450,6 +453,7 @@ TEST_F(Loop, LaunchRunsUntilTheCloseRequestThenSaysFarewell) {
         EXPECT_STREQ(G.GameTitle, "Brindlewick");
         EXPECT_EQ(G.KeyValue(InputUp, 63) != 0, true);   // the default bindings are in
     }
+    std::filesystem::current_path(workingFolder);
 }
 
 // The state dispatch on a started run: the screen each update runs, what an open overlay
