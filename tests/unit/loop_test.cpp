@@ -38,6 +38,9 @@ protected:
         testing::internal::CaptureStdout();
         G.Begin(556, "Brindlewick");
         testing::internal::GetCapturedStdout();
+        // The return to the title saves: into a scratch home, never the root of an empty home.
+        std::snprintf(savedHome, sizeof savedHome, "%s", G.home);
+        std::snprintf(G.home, sizeof G.home, "%s", ScratchDirForTest().c_str());
         std::fill(G.Option, G.Option + OptionCount, 0);
         G.DebugMode = 0;
         G.LoadTo = 0;
@@ -61,6 +64,7 @@ protected:
         RestSource = savedSleep;
         ASys.DrawTo = 0;
         ASys.iFrames[ASys.FontImage] = -1;
+        std::snprintf(G.home, sizeof G.home, "%s", savedHome);
     }
 
     // One loop pass at the given Mills(); tells whether an update and a render ran in it.
@@ -79,6 +83,7 @@ protected:
 
     long long (*savedClock)();
     void (*savedSleep)(int);
+    char savedHome[sizeof(VornCore::home)] = "";
 };
 
 // The banner's records: the squares first, then the glyphs of each word by their row.
