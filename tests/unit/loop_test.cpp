@@ -39,7 +39,7 @@ protected:
         G.Begin(556, "Brindlewick");
         testing::internal::GetCapturedStdout();
         // The return to the title saves: into a scratch home, never the root of an empty home.
-        std::snprintf(savedHome, sizeof savedHome, "%s", G.home);
+        std::memcpy(savedHome, G.home, sizeof savedHome);
         std::snprintf(G.home, sizeof G.home, "%s", ScratchDirForTest().c_str());
         std::fill(G.Option, G.Option + OptionCount, 0);
         G.DebugMode = 0;
@@ -64,7 +64,7 @@ protected:
         RestSource = savedSleep;
         ASys.DrawTo = 0;
         ASys.iFrames[ASys.FontImage] = -1;
-        std::snprintf(G.home, sizeof G.home, "%s", savedHome);
+        std::memcpy(G.home, savedHome, sizeof savedHome);
     }
 
     // One loop pass at the given Mills(); tells whether an update and a render ran in it.
