@@ -25,20 +25,31 @@ constexpr const char* RequestPrefix = "GET /Scores.php?Game=0556&Score=";
 constexpr const char* OpenMark = "[-\r\nData-]";
 constexpr const char* CloseMark = "[-\r\nEnd-]";
 
+// A TCP socket bound to a free loopback port (not yet listening); -1 on failure.
+int BoundLoopbackSocket(int& port) {
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        if (fd >= 0) close(fd);
+        return -1;
+    }
+    port = ntohs(address.sin_port);
+    return fd;
+}
+
 // A server on a free loopback port that takes one connection, reads the request head,
 // answers with a fixed reply and closes.
 class OneShotServer {
 public:
     explicit OneShotServer(std::string reply) : reply_(std::move(reply)) {
-        listener_ = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        if (listener_ < 0 || bind(listener_, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
-            listen(listener_, 1) != 0 || getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0)
-            return;
-        port_ = ntohs(address.sin_port);
+        int port = 0;
+        listener_ = BoundLoopbackSocket(port);
+        if (listener_ < 0 || listen(listener_, 1) != 0) return;
+        port_ = port;
         thread_ = std::thread([this] { Serve(); });
     }
     ~OneShotServer() {
@@ -380,13 +391,11 @@ TEST_F(OnlineReply, HostileFieldsStayInsideTheirEntries) {
 }
 
 TEST_F(OnlineReply, NoServerLeavesTheTablesAlone) {
-    // The default host when none is configured answers quickly when nothing listens: here a
-    // port just freed, so the connection is refused at once.
+    // Nothing listening on the port (it is bound here but never listened on, so no other
+    // test can take it): the connection is refused at once and the exchange ends.
     int port = 0;
-    {
-        OneShotServer closed(Framed(""));
-        port = closed.Port();
-    }
+    const int unused = BoundLoopbackSocket(port);
+    ASSERT_GE(unused, 0);
     MarkTables();
     setenv("BRINDLEWICK_SCORE_HOST", ("127.0.0.1:" + std::to_string(port)).c_str(), 1);
     testing::internal::CaptureStdout();
@@ -396,6 +405,7 @@ TEST_F(OnlineReply, NoServerLeavesTheTablesAlone) {
     EXPECT_NE(log.find("-=Unable to Connect=-"), std::string::npos) << log;
     EXPECT_EQ(G.OnlineScoresValid, 0);
     ExpectUntouched(1);
+    close(unused);
 }
 
 }  // namespace
