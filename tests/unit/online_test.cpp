@@ -151,7 +151,7 @@ public:
         if (set) G.Option[OptOnlineName] = 13 | (29 << 8);
     }
 
-    // Runs one exchange against a server answering `reply`; returns the log it printed.
+    // Runs one exchange against the server; returns the log it printed.
     std::string Exchange(OneShotServer& server) {
         setenv("BRINDLEWICK_SCORE_HOST", server.Host().c_str(), 1);
         testing::internal::CaptureStdout();
