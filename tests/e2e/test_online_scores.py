@@ -9,12 +9,18 @@ import re
 import sqlite3
 import struct
 import subprocess
+import time
 
 import harness
-from harness import check
+from harness import check, wait_until
 
 SERVER_NAME = "brindlewick-scores"   # built beside the game, in the server folder
 SERVER_START = 30                    # seconds for the server to report its port
+TITLE_SETTLE = 1.5        # seconds for the title to replace the loading screen
+MENU_GAP = 0.3            # seconds between menu keys, so each is seen once
+SWIM_SECONDS = 40         # a run on Easy (no hazards) swept across the water this long
+TURN_HOLD, STRAIGHT = 0.5, 1.2   # seconds of one turn and of the straight stretch after it
+RUN_END = 60              # seconds for the end banner to give way to the title
 
 MISSING = -37171          # a settings value the game skips, keeping its default
 OPTIONS = 100             # options 0..99 in the settings file
@@ -107,15 +113,23 @@ def start_with_server(game, server):
     game.start({"BRINDLEWICK_SCORE_HOST": "127.0.0.1:%d" % server.port})
 
 
+def score_server(game):
+    return ScoreServer(os.path.join(os.path.dirname(game.binary), "server", SERVER_NAME), game.home)
+
+
+def wait_stored(server, count):
+    wait_until(lambda: server.log().count(" 200 stored ") >= count, harness.DEFAULT_TIMEOUT,
+               "the server storing exchange %d" % count)
+
+
 def launch_sends_the_saved_boards(game):
-    server = ScoreServer(os.path.join(os.path.dirname(game.binary), "server", SERVER_NAME), game.home)
+    server = score_server(game)
     try:
         score_file(game.path(SCORE_FILE), {2: 1234, 3: 56})
         start_with_server(game, server)
         # Once the files are read, launch sends the boards.
         game.wait_for_log(r"> Sending Highscores$")
-        harness.wait_until(lambda: " 200 stored " in server.log(), harness.DEFAULT_TIMEOUT,
-                           "the server storing the exchange")
+        wait_stored(server, 1)
         check("> Checksum Error" not in game.log(), "the score file fixture failed its checks")
         players = server.rows("SELECT user_id, length(name) FROM players")
         check(players == [(USER_ID_TEXT, len(PLAYER_NAME))], "players: %r" % players)
@@ -128,5 +142,50 @@ def launch_sends_the_saved_boards(game):
         server.stop()
 
 
+def swim_a_run_on_easy(game):
+    """Starts a run on Easy from the title, sweeps the water in turns and straight stretches
+    (gems to eat, no hazards to meet), then quits it from the pause screen unless it ended on
+    its own. Returns once the title is back (the score file is written then)."""
+    game.key("Return")    # Start
+    time.sleep(MENU_GAP)
+    game.key("Up")        # from Normal to Easy
+    time.sleep(MENU_GAP)
+    game.key("Return")
+    ended = lambda: os.path.exists(game.path(SCORE_FILE))
+    deadline = time.monotonic() + SWIM_SECONDS
+    turn = "Left"
+    while time.monotonic() < deadline and not ended():
+        game.key(turn, hold=TURN_HOLD)
+        time.sleep(STRAIGHT)
+        turn = "Right" if turn == "Left" else "Left"
+    if not ended():
+        game.key("Escape")    # pause, Resume selected
+        time.sleep(MENU_GAP)
+        game.key("Left")      # Quit
+        time.sleep(MENU_GAP)
+        game.key("Return")
+    wait_until(ended, RUN_END, "the end of the run (the score file)")
+
+
+def new_best_reaches_the_server(game):
+    server = score_server(game)
+    try:
+        start_with_server(game, server)
+        wait_stored(server, 1)   # launch: the player, no scores yet
+        check(server.rows("SELECT COUNT(*) FROM best_scores") == [(0,)], "scores before any run")
+        game.wait_loaded()
+        time.sleep(TITLE_SETTLE)
+        check(not os.path.exists(game.path(SCORE_FILE)), "a score file before any run ended")
+        swim_a_run_on_easy(game)
+        check(game.log_count(r"> Sending Highscores$") == 2,
+              "no exchange after the run: it scored nothing or was no new best")
+        wait_stored(server, 2)
+        scores = server.rows("SELECT board, user_id, score FROM best_scores")
+        check(len(scores) == 1 and scores[0][:2] == (1, USER_ID_TEXT) and scores[0][2] > 0,
+              "best scores after the run: %r\n%s" % (scores, server.log()))
+    finally:
+        server.stop()
+
+
 if __name__ == "__main__":
-    harness.run(launch_sends_the_saved_boards)
+    harness.run(launch_sends_the_saved_boards, new_best_reaches_the_server)
