@@ -8,13 +8,8 @@
 
 namespace {
 
-// Layout of the boards in ScoreTable, OnlineScore and OnlineName: board b starts at
-// BoardStride * b, its Top 5 first, then its Last 5.
-constexpr int BoardStride = 20;
-constexpr int LastFiveOffset = 5;
-constexpr int OnlineEntriesPerBoard = 5;
-// The highest board whose entries still lie inside the tables.
-constexpr int MaxBoards = MyGame::ScoreEntries / BoardStride - 1;
+// The highest board whose entries still lie inside the tables (laid out like ScoreTable).
+constexpr int MaxBoards = MyGame::ScoreEntries / MyGame::BoardStride - 1;
 
 // The online name: twelve 6-bit codes, two per option, the even character in bits 0..5 and
 // the odd one in bits 8..13.
@@ -61,7 +56,7 @@ void MyGame::SendScores(int reason) {
     record += fstr("%04d{%04d{%04d{", GameNum, GameVersion, reason);
     for (int b = 1; b <= boards; b++) {
         const int best = ScoreTable[BoardStride * b];
-        int last = ScoreTable[BoardStride * b + LastFiveOffset];
+        int last = ScoreTable[BoardStride * b + LastFive];
         // A board with a best but no newest score yet (its first run) sends 1 as the last.
         if (last == 0 && best > 0) last = 1;
         record += fstr("%d{%d{", best, last);
@@ -78,7 +73,7 @@ void MyGame::SendScores(int reason) {
         const int block = ReplyFieldsPerBoard * j;
         if (Split(reply, FieldSeparator, block + 1) != ReplyTag) continue;
         OnlineScoresValid = 1;
-        for (int k = 0; k < OnlineEntriesPerBoard; k++) {
+        for (int k = 0; k < BoardPlaces; k++) {
             const int e = BoardStride * (j + 1) + k;
             const int field = block + ReplyFirstName + ReplyFieldsPerEntry * k;
             // A missing field reads as "-=+=-" (and scores 0); a long name is cut to twelve

@@ -210,10 +210,6 @@ TEST_F(OnlineScores, RequestCarriesTheRecordAsTheGameKeepsIt) {
     };
     const Case cases[] = {
         {"empty boards", [](OnlineScores&) {}, "0{0{0{0{0{0{"},
-        {"first run of 120 on Normal: last sent as 1",
-         [](OnlineScores& t) { t.SetBoard(2, {120}, {}); }, "0{0{120{1{0{0{"},
-        {"the next exchange sends the newest score",
-         [](OnlineScores& t) { t.SetBoard(2, {120}, {120}); }, "0{0{120{120{0{0{"},
         {"best above 0 and newest 0: last 1",
          [](OnlineScores& t) { t.SetBoard(1, {500, 80}, {0, 500}); }, "500{1{0{0{0{0{"},
         {"every board, large scores",
@@ -250,6 +246,39 @@ TEST_F(OnlineScores, RequestIsOneGetWithHostAndCloseOnly) {
     const std::string record = request.substr(0, head).substr(std::strlen(RequestPrefix));
     EXPECT_EQ(record.find_first_of(" {}&%?#+,"), std::string::npos) << record;
     EXPECT_EQ(RequestName(G).size(), 12u);
+}
+
+TEST_F(OnlineScores, RunsThatEndOnTheBoardSendOnlyNewBests) {
+    // Runs on Normal recorded as the return to the title records them: only a new best asks
+    // the server, and it carries this run as the best and the previous run as the last.
+    struct Case {
+        float score;
+        const char* boards;   // the record's boards, or nullptr when nothing is sent
+    };
+    const Case runs[] = {
+        {120, "0{0{120{1{0{0{"},     // the first run: its Last 5 is still empty
+        {120, nullptr},              // a tie with the best
+        {60, nullptr},               // below the best
+        {200, "0{0{200{60{0{0{"},
+        {0, nullptr},
+    };
+    G.Option[OptBoard] = 2;
+    for (const Case& run : runs) {
+        SCOPED_TRACE(run.score);
+        G.Score = run.score;
+        OneShotServer server(Framed(""));
+        setenv("BRINDLEWICK_SCORE_HOST", server.Host().c_str(), 1);
+        testing::internal::CaptureStdout();
+        G.HandleDefaultScoreboards();
+        testing::internal::GetCapturedStdout();
+        if (!run.boards) {
+            EXPECT_FALSE(server.Served());
+            continue;
+        }
+        ASSERT_TRUE(server.Served());
+        EXPECT_EQ(RecordOf(server.Request()),
+                  "ABCDEFGHI{" + RequestName(G) + "{0556{0001{0000{" + run.boards + "Vorn{");
+    }
 }
 
 TEST_F(OnlineScores, UserIdLosesItsBlanks) {
