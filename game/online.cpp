@@ -17,6 +17,7 @@ constexpr int NameOptionCount = 6;
 constexpr int NameCodeMask = 0x3F;
 constexpr int OddCodeShift = 8;
 constexpr unsigned NameLength = 12;
+static_assert(NameLength < MyGame::OnlineNameBytes, "an online name keeps its terminating zero");
 
 // The record sent: every field followed by the separator; the tag ends it.
 constexpr char FieldSeparator = '{';
@@ -76,8 +77,9 @@ void MyGame::SendScores(int reason) {
         for (int k = 0; k < BoardPlaces; k++) {
             const int e = BoardStride * (j + 1) + k;
             const int field = block + ReplyFirstName + ReplyFieldsPerEntry * k;
-            // A missing field reads as "-=+=-" (and scores 0); a long name is cut to twelve
-            // characters, and the bytes after the name, up to the last, stay zero.
+            // A missing field reads as "-=+=-" (and scores 0). A name fills at most its first
+            // twelve bytes, zero after its end; the last four are never written, so every
+            // name stays zero-terminated however long the reply's field.
             const std::string name = Split(reply, FieldSeparator, field);
             std::memset(OnlineName[e], 0, NameLength);
             std::memcpy(OnlineName[e], name.data(), std::min<std::size_t>(name.size(), NameLength));
