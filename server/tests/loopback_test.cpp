@@ -139,7 +139,6 @@ TEST_F(LoopbackTest, MalformedRequestsAreRefusedAndChangeNothing) {
       {"request line over 4 KiB", goodPath + "&Pad=" + std::string(4200, 'x')},
       {"request line over 8 KiB", goodPath + std::string(9000, 'x')},
   };
-  ASSERT_EQ(cases.size(), 20u);
 
   for (const Case& c : cases) {
     const GameReply reply = GameFetch(server_.Port(), c.path);
