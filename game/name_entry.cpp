@@ -6,7 +6,7 @@ namespace {
 
 constexpr int CodeBits = 6, CodeMask = (1 << CodeBits) - 1, SymbolCount = 1 << CodeBits;
 constexpr int OddShift = 8;   // odd characters sit in bits 8..13, even ones in bits 0..5
-constexpr const char* NoName = "Enter Your Name";
+constexpr const char* EnterYourNameText = "Enter Your Name";   // heading, and the text of no name
 
 // Input levels of this screen.
 constexpr float ReleasedBelow = 0.3f, WheelAbove = 0.3f, StepAbove = 0.4f, HeldAbove = 0.5f;
@@ -56,7 +56,7 @@ std::string MyGame::ShowName() {
         any = any || code != 0;
         name += Char64b(code);
     }
-    return any ? name : NoName;
+    return any ? name : EnterYourNameText;
 }
 
 void MyGame::EnterYourName() {
@@ -66,7 +66,7 @@ void MyGame::EnterYourName() {
     ResetDraw();
     SetGradient(255, 255, 64, 1, 255, 128, 64, 1);
     SetSize(TitleSize);
-    Text(w / 2, TitleY, NoName, AlignCentre);
+    Text(w / 2, TitleY, EnterYourNameText, AlignCentre);
     ResetDraw();
 
     for (int i = 0; i < NameLength; i++) {

@@ -3,6 +3,8 @@
 // action rows with the ways of leaving.
 #include <GLFW/glfw3.h>
 
+#include <algorithm>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -30,8 +32,10 @@ protected:
         ASys.offy = G.ScreenHeight / 2;
         ASys.iFrames[ImgOptions] = OptionIcons;
         fullscreenBefore = isFullscreen;
+        std::fill(std::begin(ALbufferActive), std::end(ALbufferActive), 1);   // every effect plays
     }
     void TearDown() override {
+        std::fill(std::begin(ALbufferActive), std::end(ALbufferActive), 0);
         ASys.iFrames[ImgOptions] = -1;
         if (isFullscreen != fullscreenBefore) G.FlipFullscreen();
         GameScreen::TearDown();
@@ -60,6 +64,17 @@ protected:
     }
     void ClickRow(int row) { Click(RowX(row), RowY(row)); }
     int fullscreenBefore = 0;
+
+    // The effect started last, as its slot and pitch; slot -1 when none since ForgetSounds.
+    struct Sound {
+        int slot;
+        float pitch;
+    };
+    void ForgetSounds() { std::fill(std::begin(ALsourcebuffer), std::end(ALsourcebuffer), -1); }
+    Sound LastSound() {
+        const int slot = ALsourcebuffer[ALChannel];
+        return {slot, slot < 0 ? 0.0f : FakeAl.sources[ALsource[ALChannel]].pitch};
+    }
     // One update of this screen alone with a key held, so a screen it opens does not run yet.
     void OptionsUpdateHolding(int key) {
         Hold(key);
@@ -271,6 +286,38 @@ TEST_F(OptionsScreen, TheSelectedRowIsScrolledBackIntoTheBand) {
     const auto rowY = [&] { return RowPenY[RowDebug] + G.OptionScroll; };
     ASSERT_TRUE(StepUntil([&] { return rowY() <= 520; }));
     EXPECT_GT(rowY(), 520 - 16);
+}
+
+TEST_F(OptionsScreen, MovesPlayTheMoveSoundAndActivationsTheConfirmSound) {
+    struct Case {
+        const char* name;
+        int cursor, key;
+        int slot;
+        float low, high;   // pitch range
+    };
+    const Case cases[] = {
+        {"cursor down", RowSfx, GLFW_KEY_DOWN, SfxMove, 1.5f, 1.5f},
+        {"slider step", RowSfx, GLFW_KEY_LEFT, SfxMove, 1.0f, 1.0f},
+        {"slider confirm", RowMusic, GLFW_KEY_Z, SfxMove, 1.0f, 1.0f},
+        {"toggle", RowMotion, GLFW_KEY_Z, SfxConfirm, 0.8f, 1.2f},
+        {"Back/Select", RowSfx, GLFW_KEY_BACKSPACE, SfxConfirm, 0.8f, 1.2f},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Open(c.cursor);
+        ForgetSounds();
+        Tap(c.key);
+        const Sound s = LastSound();
+        EXPECT_EQ(s.slot, c.slot);
+        EXPECT_GE(s.pitch, c.low);
+        EXPECT_LE(s.pitch, c.high);
+    }
+    // Selecting by tap plays the cursor's move.
+    Open(RowBack);
+    ForgetSounds();
+    ClickRow(RowSfx);
+    EXPECT_EQ(LastSound().slot, SfxMove);
+    EXPECT_EQ(LastSound().pitch, 1.5f);
 }
 
 TEST_F(OptionsScreen, ActionRowsAndExits) {
