@@ -4,10 +4,14 @@
 #include <GLFW/glfw3.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <iterator>
 #include <string>
 #include <vector>
 
+#include "file_scratch.h"
 #include "game_fixture.h"
 
 namespace {
@@ -373,6 +377,52 @@ TEST_F(OptionsScreen, TheFullscreenRowSwitchesEachTimeItIsUsed) {
     Tap(GLFW_KEY_Z);
     EXPECT_EQ(isFullscreen, before);
     EXPECT_EQ(G.MenuScreen, ScreenOptions);
+}
+
+// The options as the settings file in the home folder holds them (empty without a file).
+std::vector<int> SavedOptions(const std::string& home) {
+    std::ifstream f(home + "/Settings.sav", std::ios::binary);
+    std::vector<int> options(100);
+    if (!f.read(reinterpret_cast<char*>(options.data()), options.size() * sizeof(int))) return {};
+    return options;
+}
+
+TEST_F(OptionsScreen, LeavingAndEveryActionRowSaveTheSettingsButChangingAValueDoesNot) {
+    struct Case {
+        const char* name;
+        int cursor, key;
+        bool saves;
+    };
+    const Case cases[] = {
+        {"the Back row", RowBack, GLFW_KEY_ENTER, true},
+        {"Escape", RowMusic, GLFW_KEY_ESCAPE, true},
+        {"Back/Select", RowMusic, GLFW_KEY_BACKSPACE, true},
+        {"the Online Name row", RowName, GLFW_KEY_Z, true},
+        {"the Fullscreen row", RowFullscreen, GLFW_KEY_Z, true},
+        {"the Controller row", RowController, GLFW_KEY_Z, true},
+        {"a slider step", RowMusic, GLFW_KEY_LEFT, false},
+        {"a toggle", RowMotion, GLFW_KEY_Z, false},
+    };
+    char savedHome[sizeof G.home];
+    std::snprintf(savedHome, sizeof savedHome, "%s", G.home);
+    const std::string dir = ScratchDirForTest();
+    std::snprintf(G.home, sizeof G.home, "%s", dir.c_str());
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove(dir + "/Settings.sav");
+        G.Option[OptMusicVol] = 3;
+        Open(c.cursor);
+        OptionsUpdateHolding(c.key);
+        ReleaseAll();
+        const std::vector<int> saved = SavedOptions(dir);
+        if (c.saves) {
+            ASSERT_EQ(saved.size(), 100u);
+            EXPECT_EQ(saved[OptMusicVol], 3);
+        } else {
+            EXPECT_TRUE(saved.empty());
+        }
+    }
+    std::snprintf(G.home, sizeof G.home, "%s", savedHome);
 }
 
 TEST_F(OptionsScreen, AnEscapeHeldOnOpeningClosesTheScreenAtOnce) {
