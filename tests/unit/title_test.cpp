@@ -65,14 +65,6 @@ protected:
         G.ChoiceScroll = ChoiceY(board, 0);
         Step();
     }
-    // A mouse press at (x, y) held for a few updates, then released for a few.
-    void Click(float x, float y) {
-        MouseAt(x, y);
-        MouseButton(true);
-        for (int i = 0; i < 3; i++) Step();
-        MouseButton(false);
-        for (int i = 0; i < 3; i++) Step();
-    }
 };
 
 TEST_F(TitleScreen, LeftAndRightStepAlongTheRowAndWrapAtBothEnds) {
