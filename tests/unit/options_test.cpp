@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "file_scratch.h"
-#include "game_fixture.h"
+#include "menu_screens.h"
 
 namespace {
 
@@ -25,20 +25,18 @@ constexpr int RowLift = 8;   // the selected row is drawn this far up and left
 constexpr int LatchRow = 2;
 constexpr int OptionIcons = 12;
 
-class OptionsScreen : public GameScreen {
+class OptionsScreen : public MenuScreens {
 protected:
     void SetUp() override {
         GameScreen::SetUp();
-        G.GameState = -1;   // nothing underneath: a closed options screen leaves an empty update
-        // The pointer's origin as a render of the 800 x 600 window leaves it, so MouseAt is in
-        // screen units; and an icon sheet in the options slot.
-        ASys.offx = G.ScreenWidth / 2;
-        ASys.offy = G.ScreenHeight / 2;
+        Settle();   // nothing underneath: a closed options screen leaves an empty update
         ASys.iFrames[ImgOptions] = OptionIcons;
         fullscreenBefore = isFullscreen;
         std::fill(std::begin(ALbufferActive), std::end(ALbufferActive), 1);   // every effect plays
+        std::snprintf(savedHome, sizeof savedHome, "%s", G.home);
     }
     void TearDown() override {
+        std::snprintf(G.home, sizeof G.home, "%s", savedHome);
         std::fill(std::begin(ALbufferActive), std::end(ALbufferActive), 0);
         ASys.iFrames[ImgOptions] = -1;
         if (isFullscreen != fullscreenBefore) G.FlipFullscreen();
@@ -58,16 +56,9 @@ protected:
         return RowPenY[row] + G.OptionScroll - (G.OptionCursor == row ? RowLift : 0);
     }
     float RowX(int row) const { return G.ScreenWidth / 2 - (G.OptionCursor == row ? RowLift : 0); }
-    // A press and release of the mouse at one spot, each for a few updates.
-    void Click(float x, float y) {
-        MouseAt(x, y);
-        MouseButton(true);
-        for (int i = 0; i < 3; i++) Step();
-        MouseButton(false);
-        for (int i = 0; i < 3; i++) Step();
-    }
     void ClickRow(int row) { Click(RowX(row), RowY(row)); }
     int fullscreenBefore = 0;
+    char savedHome[sizeof G.home] = {};
 
     // The effect started last, as its slot and pitch; slot -1 when none since ForgetSounds.
     struct Sound {
@@ -324,33 +315,6 @@ TEST_F(OptionsScreen, MovesPlayTheMoveSoundAndActivationsTheConfirmSound) {
     EXPECT_EQ(LastSound().pitch, 1.5f);
 }
 
-TEST_F(OptionsScreen, ActionRowsAndExits) {
-    struct Case {
-        const char* name;
-        int cursor, key;
-        int screen;   // MenuScreen after the press
-    };
-    const Case cases[] = {
-        {"the Back row", RowBack, GLFW_KEY_ENTER, ScreenNone},
-        {"the Online Name row", RowName, GLFW_KEY_Z, ScreenName},
-        {"the Controller row", RowController, GLFW_KEY_Z, ScreenKeys},
-        {"Escape", RowMusic, GLFW_KEY_ESCAPE, ScreenNone},
-        {"Back/Select", RowMusic, GLFW_KEY_BACKSPACE, ScreenNone},
-        {"the Fullscreen row stays", RowFullscreen, GLFW_KEY_Z, ScreenOptions},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        Open(c.cursor);
-        G.TouchLatch[0] = 0;
-        OptionsUpdateHolding(c.key);
-        EXPECT_EQ(G.MenuScreen, c.screen);
-        if (c.screen != ScreenOptions) {
-            EXPECT_EQ(G.TouchLatch[0], 1);   // LockKeys ran: a latch this screen never clears
-        }
-        ReleaseAll();
-    }
-}
-
 TEST_F(OptionsScreen, TheOnlineNameRowOpensNameEntryOnItsFirstBox) {
     Open(RowName);
     Tap(GLFW_KEY_Z);
@@ -387,24 +351,23 @@ std::vector<int> SavedOptions(const std::string& home) {
     return options;
 }
 
-TEST_F(OptionsScreen, LeavingAndEveryActionRowSaveTheSettingsButChangingAValueDoesNot) {
+TEST_F(OptionsScreen, ActionRowsAndExitsSaveTheSettingsButChangingAValueDoesNot) {
     struct Case {
         const char* name;
         int cursor, key;
+        int screen;   // MenuScreen after the press
         bool saves;
     };
     const Case cases[] = {
-        {"the Back row", RowBack, GLFW_KEY_ENTER, true},
-        {"Escape", RowMusic, GLFW_KEY_ESCAPE, true},
-        {"Back/Select", RowMusic, GLFW_KEY_BACKSPACE, true},
-        {"the Online Name row", RowName, GLFW_KEY_Z, true},
-        {"the Fullscreen row", RowFullscreen, GLFW_KEY_Z, true},
-        {"the Controller row", RowController, GLFW_KEY_Z, true},
-        {"a slider step", RowMusic, GLFW_KEY_LEFT, false},
-        {"a toggle", RowMotion, GLFW_KEY_Z, false},
+        {"the Back row", RowBack, GLFW_KEY_ENTER, ScreenNone, true},
+        {"Escape", RowMusic, GLFW_KEY_ESCAPE, ScreenNone, true},
+        {"Back/Select", RowMusic, GLFW_KEY_BACKSPACE, ScreenNone, true},
+        {"the Online Name row", RowName, GLFW_KEY_Z, ScreenName, true},
+        {"the Controller row", RowController, GLFW_KEY_Z, ScreenKeys, true},
+        {"the Fullscreen row stays", RowFullscreen, GLFW_KEY_Z, ScreenOptions, true},
+        {"a slider step", RowMusic, GLFW_KEY_LEFT, ScreenOptions, false},
+        {"a toggle", RowMotion, GLFW_KEY_Z, ScreenOptions, false},
     };
-    char savedHome[sizeof G.home];
-    std::snprintf(savedHome, sizeof savedHome, "%s", G.home);
     const std::string dir = ScratchDirForTest();
     std::snprintf(G.home, sizeof G.home, "%s", dir.c_str());
     for (const auto& c : cases) {
@@ -412,17 +375,20 @@ TEST_F(OptionsScreen, LeavingAndEveryActionRowSaveTheSettingsButChangingAValueDo
         std::filesystem::remove(dir + "/Settings.sav");
         G.Option[OptMusicVol] = 3;
         Open(c.cursor);
+        G.TouchLatch[0] = 0;
         OptionsUpdateHolding(c.key);
         ReleaseAll();
+        EXPECT_EQ(G.MenuScreen, c.screen);
+        // Every action and way out also runs LockKeys: this latch the screen never clears.
+        EXPECT_EQ(G.TouchLatch[0], c.saves ? 1 : 0);
         const std::vector<int> saved = SavedOptions(dir);
         if (c.saves) {
             ASSERT_EQ(saved.size(), 100u);
-            EXPECT_EQ(saved[OptMusicVol], 3);
+            EXPECT_EQ(saved[OptMusicVol], G.Option[OptMusicVol]);
         } else {
             EXPECT_TRUE(saved.empty());
         }
     }
-    std::snprintf(G.home, sizeof G.home, "%s", savedHome);
 }
 
 TEST_F(OptionsScreen, AnEscapeHeldOnOpeningClosesTheScreenAtOnce) {
