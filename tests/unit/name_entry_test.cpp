@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "game_fixture.h"
+#include "menu_screens.h"
 
 namespace {
 
@@ -14,11 +14,11 @@ namespace {
 const std::string Alphabet = " -0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
 constexpr int LatchButtons = 11;
 
-class NameEntry : public GameScreen {
+class NameEntry : public MenuScreens {
 protected:
     void SetUp() override {
         GameScreen::SetUp();
-        G.GameState = -1;   // nothing underneath the overlays
+        Settle();   // nothing underneath the overlays
     }
     // The name as twelve symbols of the alphabet, written through the packing.
     void SetName(const std::string& name) {
