@@ -25,9 +25,9 @@ ROWS_DOWN_TO_MOTION = 5
 MOTION_FROM_MUSIC = 3
 SETTLE_TRIES = 20          # screenshots taken until two in a row agree on the rows
 MOST_DIFFERING = 0.002     # share of row pixels two views of the same rows may differ by
-
-
 RELEASE_GAP = 0.15         # seconds between two presses, so the game sees every release
+NAME_SECOND = 1.1          # screenshot names count seconds: a wait gives the next its own name
+TITLE_SETTLE = 1           # seconds for the title's first updates, which take the opening latches
 
 
 def press(game, name, times=1):
@@ -49,7 +49,7 @@ def start_at_title(game):
     game.start()
     game.wait_loaded()
     game.window()
-    time.sleep(1)   # the title's first updates take the opening latches
+    time.sleep(TITLE_SETTLE)
 
 
 def open_options(game):
@@ -65,7 +65,7 @@ def screenshot(game):
     new = harness.wait_until(lambda: set(game.files(r"Screenshot_.*\.png")) - before, harness.DEFAULT_TIMEOUT,
                              "a new screenshot")
     path = game.wait_for_file(sorted(new)[0])
-    time.sleep(1.1)   # screenshot names count seconds: the next one gets a name of its own
+    time.sleep(NAME_SECOND)
     return harness.read_png(path)
 
 
