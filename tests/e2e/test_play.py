@@ -22,7 +22,9 @@ LOAD_ORDER = [
 ]
 
 SURVIVE_SECONDS = 3
-SHOT_GAP = 1.1            # screenshots are named to the second: keep them apart
+TITLE_SETTLE = 1.5
+SHOT_GAP = 0.3            # lets the renders of one F10 press finish before the next press
+SCORE_FILE = "Save_556_Brindlewick.sav"   # written when a run ends and the title returns
 RUN_TIMEOUT = 180         # seconds for a circling creature on Hard to be caught
 LOG_SCREENSHOT = r"> Saving Image - \d+x\d+  to (.+)$"
 
@@ -90,15 +92,16 @@ class Camera:
         self.last = 0.0
 
     def shoot(self):
-        """Takes an F10 screenshot and returns it decoded."""
+        """Takes an F10 screenshot and returns it decoded. The file is removed once read, so a
+        later shot in the same second (which gets the same name) is waited for afresh."""
         wait = self.last + SHOT_GAP - time.monotonic()
         if wait > 0:
             time.sleep(wait)
         mark = self.game.mark()
         self.game.key("F10", hold=0.05)
         self.last = time.monotonic()
-        path = self.game.wait_for_log(LOG_SCREENSHOT, since=mark).group(1).strip()
-        self.game.wait_for_file(path)
+        name = self.game.wait_for_log(LOG_SCREENSHOT, since=mark).group(1).strip()
+        path = self.game.wait_for_file(name)   # a name without a folder lies in the home folder
         time.sleep(0.2)   # the same second's later shots rewrite the file: let them finish
         self.game.wait_for_file(path)
         shot = Shot(path)
@@ -151,6 +154,7 @@ def missing_and_broken_assets_are_skipped(game):
 def a_run_started_by_keys_ends_when_the_creature_is_caught(game):
     game.start()
     game.wait_loaded()
+    time.sleep(TITLE_SETTLE)   # the loading screen's last frame and colours give way to the title
     camera = Camera(game)
     title = camera.shoot()
     check(not title.in_play() and not title.banner(), "the title screen looks like play")
@@ -163,12 +167,21 @@ def a_run_started_by_keys_ends_when_the_creature_is_caught(game):
     game.key("Return")
     camera.until(lambda s: s.in_play(), 30, "the play screen with its score display")
 
-    # Swimming in tight circles, the creature is soon caught by the homing hazards.
+    # Swimming in tight circles, the creature is soon caught by the homing hazards; the banner
+    # shows for about two seconds, then the title returns and the score file is written.
+    check(not os.path.exists(game.path(SCORE_FILE)), "a score file before any run ended")
+    seen = {"banner": False}
+
+    def run_over():
+        seen["banner"] = seen["banner"] or camera.shoot().banner()
+        return os.path.exists(game.path(SCORE_FILE))
+
     game.xdotool("keydown", "Right")
     try:
-        camera.until(lambda s: s.banner(), RUN_TIMEOUT, "the end-of-run banner")
+        wait_until(run_over, RUN_TIMEOUT, "the end of the run (the score file)")
     finally:
         game.xdotool("keyup", "Right")
+    check(seen["banner"], "the end-of-run banner was not seen")
     camera.until(lambda s: not s.banner() and not s.in_play(), 60, "the title screen after the run")
     check(game.running(), "the game ended with the run")
     check_clean_exit(game)

@@ -41,6 +41,7 @@ protected:
     void SetUp() override {
         GameScreen::SetUp();
         savedFont = ASys.FontImage;
+        std::snprintf(savedHome, sizeof savedHome, "%s", G.home);
         ASys.iFrames[ASys.FontImage] = -1;
         ResetImageSlots();
         for (const Asset& a : Assets)
@@ -54,6 +55,7 @@ protected:
         ResetImageSlots();
         GameScreen::TearDown();
         ASys.FontImage = savedFont;
+        std::snprintf(G.home, sizeof G.home, "%s", savedHome);
     }
     void HomeAt(const fs::path& home) { std::snprintf(G.home, sizeof G.home, "%s", home.c_str()); }
 
@@ -97,6 +99,7 @@ protected:
     }
 
     int savedFont = 0;
+    char savedHome[sizeof(VornCore::home)] = "";
     std::string log;
 };
 

@@ -17,6 +17,7 @@ protected:
     static constexpr int FontGlyphs = 96;
     static constexpr int ScreenCentreX = 400, ScreenCentreY = 300;
     int savedFont = 0;
+    char savedHome[sizeof(VornCore::home)] = "";
 
     void SetUp() override {
         GameScreen::SetUp();
@@ -32,7 +33,10 @@ protected:
         ASys.offx = ScreenCentreX;
         ASys.offy = ScreenCentreY;
         ASys.iFramesSquare[ImgIcons] = IconCell;
+        std::snprintf(savedHome, sizeof savedHome, "%s", G.home);
         const std::filesystem::path data = BRINDLEWICK_DATA_DIR;
+        ASSERT_TRUE(std::filesystem::is_directory(data))
+            << "the generated data folder " << data << " is missing: build the game_data target first";
         std::snprintf(G.home, sizeof G.home, "%s", data.parent_path().parent_path().c_str());
         testing::internal::CaptureStdout();
         for (int sfx : {SfxGem, SfxBigGem, SfxBlast, SfxBomb}) G.LoadSFX(sfx);
@@ -48,6 +52,7 @@ protected:
         G.StopMusic();
         GameScreen::TearDown();
         ASys.FontImage = savedFont;
+        std::snprintf(G.home, sizeof G.home, "%s", savedHome);
     }
 
     // Starts a run of the difficulty the way the title screen does: one update of StateStartRun.

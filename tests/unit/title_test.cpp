@@ -138,7 +138,7 @@ TEST_F(TitleScreen, SwapOptionLeavesTheListAlone) {
     G.Option[OptSwapButtons] = 1;
     OpenList(2);
     Tap(GLFW_KEY_ENTER);
-    EXPECT_EQ(G.GameState, StateStartRun);
+    EXPECT_EQ(G.GameState, StatePlay);   // the run started in the updates after the press
     EXPECT_EQ(G.GameMode, 2);
 }
 
@@ -150,7 +150,7 @@ TEST_F(TitleScreen, ConfirmHeldFromTheRowDoesNotAlsoStartARun) {
     Hold(GLFW_KEY_ENTER, false);
     Step();
     Tap(GLFW_KEY_ENTER);
-    EXPECT_EQ(G.GameState, StateStartRun);
+    EXPECT_EQ(G.GameState, StatePlay);   // the run started in the updates after the press
 }
 
 TEST_F(TitleScreen, EscapeQuitsFromTheRowWhicheverButtonIsSelected) {
@@ -363,7 +363,7 @@ TEST_F(TitleScreen, APadsStartOpensTheListAndThenStartsTheRun) {
     EXPECT_EQ(G.MenuStage, 1);   // the list stays open although Start also means back there
     EXPECT_EQ(G.GameState, StateMenu);
     pressStart();
-    EXPECT_EQ(G.GameState, StateStartRun);
+    EXPECT_EQ(G.GameState, StatePlay);   // the run started in the updates after the press
     EXPECT_EQ(G.GameMode, 2);
     EXPECT_EQ(G.PointerMode, 0);
 }
