@@ -25,7 +25,7 @@ constexpr int LabelIndent = 224;
 constexpr float LabelSize = 0.7f;
 // Rows are drawn and tappable while their y lies in -DrawAbove .. H + DrawBelow (exclusive).
 constexpr int DrawAbove = 127, DrawBelow = 128;
-// The selected row is kept in the band ScrollBand .. H - ScrollBand, ScrollStep units a update.
+// The selected row is kept in the band ScrollBand .. H - ScrollBand, ScrollStep units an update.
 constexpr int ScrollBand = 80, ScrollStep = 16;
 // The row box: inside BoxW x BoxH, border BoxBorder wider; the selected one lifted and grown.
 constexpr int BoxW = 400, BoxH = 32, BoxBorder = 4, ShadowOffset = 1;
