@@ -4,14 +4,12 @@
 #include <GLFW/glfw3.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <vector>
 
-#include "file_scratch.h"
 #include "menu_screens.h"
 
 namespace {
@@ -33,10 +31,8 @@ protected:
         ASys.iFrames[ImgOptions] = OptionIcons;
         fullscreenBefore = isFullscreen;
         std::fill(std::begin(ALbufferActive), std::end(ALbufferActive), 1);   // every effect plays
-        std::snprintf(savedHome, sizeof savedHome, "%s", G.home);
     }
     void TearDown() override {
-        std::snprintf(G.home, sizeof G.home, "%s", savedHome);
         std::fill(std::begin(ALbufferActive), std::end(ALbufferActive), 0);
         ASys.iFrames[ImgOptions] = -1;
         if (isFullscreen != fullscreenBefore) G.FlipFullscreen();
@@ -58,7 +54,6 @@ protected:
     float RowX(int row) const { return G.ScreenWidth / 2 - (G.OptionCursor == row ? RowLift : 0); }
     void ClickRow(int row) { Click(RowX(row), RowY(row)); }
     int fullscreenBefore = 0;
-    char savedHome[sizeof G.home] = {};
 
     // The effect started last, as its slot and pitch; slot -1 when none since ForgetSounds.
     struct Sound {
@@ -368,8 +363,7 @@ TEST_F(OptionsScreen, ActionRowsAndExitsSaveTheSettingsButChangingAValueDoesNot)
         {"a slider step", RowMusic, GLFW_KEY_LEFT, ScreenOptions, false},
         {"a toggle", RowMotion, GLFW_KEY_Z, ScreenOptions, false},
     };
-    const std::string dir = ScratchDirForTest();
-    std::snprintf(G.home, sizeof G.home, "%s", dir.c_str());
+    const std::string dir = home.string();   // the test's own home folder
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         std::filesystem::remove(dir + "/Settings.sav");
