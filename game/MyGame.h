@@ -219,6 +219,19 @@ public:
     void AddOptionLabel(std::string caption);
     int AddLinearOption(int option, int icon, std::string caption, int max);
     int AddToggleOption(int option, int icon, std::string caption, std::string text0, std::string text1);
+    // One row box of this update: where it stands after the selection shift, whether it is on
+    // screen (drawn and tappable) and whether the mouse presses on it. Shared by the slider,
+    // toggle and action rows.
+    struct OptionRowBox {
+        int cx, y;
+        bool drawn, tapped;
+    };
+    OptionRowBox BeginOptionRow(int icon, const std::string& caption);
+    bool OptionRowSelected() const { return OptionCursor == OptionRowCount; }
+    bool OptionConfirmHeld();
+    void SelectOptionRowByTap(const OptionRowBox& row);
+    void ReleaseOptionRowLatch();
+    void EndOptionRow();
 
     // ---- controller redefinition, default bindings (redefine.cpp, bindings.cpp) ----
     int RedefineRow, RedefineColumn, CaptureDelay, CaptureTimer, TestTimer;
@@ -226,8 +239,11 @@ public:
     void RedefineKeys();
 
     // ---- name entry and the online name (name_entry.cpp) ----
+    static constexpr int NameLength = 12;     // characters, two per option from OptOnlineName
     std::string ShowName();
     void EnterYourName();
+    int NameCode(int i);                      // 6-bit code of character i (0..11)
+    void SetNameCode(int i, int code);        // rewrites the whole option of character i
 
     // ---- credits (credits.cpp) ----
     static constexpr int CreditLineCount = 1024;

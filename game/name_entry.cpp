@@ -1,6 +1,150 @@
-// The online name: its packing in the options and the name entry screen.
-// Not built yet: the main loop already calls these, so they exist with empty bodies.
+// The online name: twelve 6-bit symbol codes packed two to an option in OptOnlineName, its
+// text for the scoreboard and the score exchange, and the name entry screen that edits it.
 #include "MyGame.h"
 
-std::string MyGame::ShowName() { return "Enter Your Name"; }
-void MyGame::EnterYourName() {}
+namespace {
+
+constexpr int CodeBits = 6, CodeMask = (1 << CodeBits) - 1, SymbolCount = 1 << CodeBits;
+constexpr int OddShift = 8;   // odd characters sit in bits 8..13, even ones in bits 0..5
+constexpr const char* EnterYourNameText = "Enter Your Name";   // heading, and the text of no name
+
+// Input levels of this screen.
+constexpr float ReleasedBelow = 0.3f, WheelAbove = 0.3f, StepAbove = 0.4f, HeldAbove = 0.5f;
+
+// KeyLatch slots of this screen.
+constexpr int LatchWheelWait = 0;      // updates until the held wheel steps again
+constexpr int LatchLeftRight = 1;
+constexpr int LatchWheelInterval = 2;  // the next wait; shrinks while the wheel is held
+constexpr int LatchButtons = 11;       // Button 1, Button 2 and the exits
+
+// Wheel repeat: first wait FirstWait, each next one WaitShrink shorter, never below MinWait.
+constexpr int FirstWait = 30, WaitShrink = 8, MinWait = 2;
+
+// Layout: boxes BoxSpacing apart, the first FirstBoxX left of the middle; the wheel shows
+// WheelReach symbols above and below the box, WheelSpacing apart.
+constexpr float FirstBoxX = 220, BoxSpacing = 40, BoxW = 36, BoxH = 64;
+constexpr int WheelReach = 4;
+constexpr float WheelSpacing = 64, WheelAlpha = 0.7f, BoxAlpha = 0.5f;
+constexpr float TitleY = 32, TitleSize = 1.5f;
+constexpr float AlignCentre = 1;
+
+constexpr float UpPitch = 0.5f, DownPitch = 0.6f, RightPitch = 1.2f, LeftPitch = 0.8f;
+constexpr float CopyPitch = 1.5f, BlankPitch = 0.5f;
+
+}  // namespace
+
+int MyGame::NameCode(int i) {
+    if (i < 0 || i >= NameLength) return 0;
+    const int packed = Option[OptOnlineName + i / 2];
+    return (i % 2 ? packed >> OddShift : packed) & CodeMask;
+}
+
+void MyGame::SetNameCode(int i, int code) {
+    // A character outside the name has no option to write; the neighbours stay as they are.
+    if (i < 0 || i >= NameLength) return;
+    const int first = i - i % 2;
+    int even = NameCode(first), odd = NameCode(first + 1);
+    (i % 2 ? odd : even) = code & CodeMask;
+    Option[OptOnlineName + i / 2] = (odd << OddShift) + even;
+}
+
+std::string MyGame::ShowName() {
+    std::string name;
+    bool any = false;
+    for (int i = 0; i < NameLength; i++) {
+        const int code = NameCode(i);
+        any = any || code != 0;
+        name += Char64b(code);
+    }
+    return any ? name : EnterYourNameText;
+}
+
+void MyGame::EnterYourName() {
+    const float w = ScreenWidth, h = ScreenHeight;
+
+    AddPlatBG();
+    ResetDraw();
+    SetGradient(255, 255, 64, 1, 255, 128, 64, 1);
+    SetSize(TitleSize);
+    Text(w / 2, TitleY, EnterYourNameText, AlignCentre);
+    ResetDraw();
+
+    for (int i = 0; i < NameLength; i++) {
+        const float x = w / 2 - FirstBoxX + BoxSpacing * i, y = h / 2;
+        const bool selected = i == OptionCursor;
+        int c = NameCode(i);
+
+        if (selected)
+            SetCol(0, 128, 0);
+        else
+            SetCol(0, 0, 0);
+        Alpha(BoxAlpha);
+        Rect(x, y, BoxW, BoxH);
+        SetCol(255, 255, 255, 1);
+        Text(x, y, fstr("%c", Char64b(c)), AlignCentre);
+        Alpha(WheelAlpha);
+        if (!selected) continue;
+
+        for (int j = -WheelReach; j <= WheelReach; j++)
+            Text(x, y + WheelSpacing * j, fstr("%c", Char64b(c + j)), AlignCentre);
+        if (Joy(InputUp) > WheelAbove && KeyLatch[LatchWheelWait] <= 0) {
+            c = (c + SymbolCount - 1) % SymbolCount;
+            KeyLatch[LatchWheelWait] = KeyLatch[LatchWheelInterval];
+            KeyLatch[LatchWheelInterval] -= WaitShrink;
+            PlaySFX(SfxMove, UpPitch);
+        }
+        if (Joy(InputDown) > WheelAbove && KeyLatch[LatchWheelWait] <= 0) {
+            c = (c + 1) % SymbolCount;
+            KeyLatch[LatchWheelWait] = KeyLatch[LatchWheelInterval];
+            KeyLatch[LatchWheelInterval] -= WaitShrink;
+            PlaySFX(SfxMove, DownPitch);
+        }
+        SetNameCode(i, c);
+    }
+
+    if (KeyLatch[LatchWheelWait] > 0) KeyLatch[LatchWheelWait] -= 1;
+    if (KeyLatch[LatchWheelInterval] <= 1) KeyLatch[LatchWheelInterval] = MinWait;
+    if (Joy(InputUp) < ReleasedBelow && Joy(InputDown) < ReleasedBelow) {
+        KeyLatch[LatchWheelWait] = 0;
+        KeyLatch[LatchWheelInterval] = FirstWait;
+    }
+
+    if (Joy(InputRight) < ReleasedBelow && Joy(InputLeft) < ReleasedBelow) KeyLatch[LatchLeftRight] = 0;
+    if (Joy(InputRight) > StepAbove && KeyLatch[LatchLeftRight] == 0) {
+        KeyLatch[LatchLeftRight] = 1;
+        OptionCursor = (OptionCursor + 1) % NameLength;
+        PlaySFX(SfxConfirm, RightPitch);
+    }
+    if (Joy(InputLeft) > StepAbove && KeyLatch[LatchLeftRight] == 0) {
+        KeyLatch[LatchLeftRight] = 1;
+        OptionCursor = (OptionCursor + NameLength - 1) % NameLength;
+        PlaySFX(SfxConfirm, LeftPitch);
+    }
+
+    if (Joy(InputButton1) < ReleasedBelow && Joy(InputButton2) < ReleasedBelow &&
+        PlayKey(PlayEscape) < ReleasedBelow && PlayKey(PlayEnter) < ReleasedBelow)
+        KeyLatch[LatchButtons] = 0;
+    // Button 1 copies the symbol into the next box; Return is left to the exit below.
+    if (Joy(InputButton1) > StepAbove && PlayKey(PlayEnter) < HeldAbove && KeyLatch[LatchButtons] == 0 &&
+        OptionCursor <= NameLength - 2) {
+        const int c = NameCode(OptionCursor);
+        KeyLatch[LatchButtons] = 1;
+        OptionCursor += 1;
+        SetNameCode(OptionCursor, c);
+        PlaySFX(SfxConfirm, CopyPitch);
+    }
+    if (Joy(InputButton2) > StepAbove && KeyLatch[LatchButtons] == 0) {
+        SetNameCode(OptionCursor, 0);
+        if (OptionCursor > 0) OptionCursor -= 1;
+        KeyLatch[LatchButtons] = 1;
+        PlaySFX(SfxConfirm, BlankPitch);
+    }
+    // The name is already in the options; the options screen saves it when it is left.
+    if ((Joy(InputButton3) > StepAbove || Joy(InputButton4) > StepAbove || PlayKey(PlayEscape) > HeldAbove ||
+         PlayKey(PlayEnter) != 0) &&
+        KeyLatch[LatchButtons] == 0) {
+        OptionCursor = 0;
+        MenuScreen = ScreenOptions;
+        LockKeys();
+    }
+}

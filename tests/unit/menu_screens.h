@@ -1,5 +1,5 @@
-// Shared start of the title, pause and scoreboard tests: the game fixture with a way back to
-// a quiet state between the cases of a table.
+// Shared start of the title, pause, scoreboard and options tests: the game fixture with a way
+// back to a quiet state between the cases of a table, and a mouse click.
 #pragma once
 
 #include "game_fixture.h"
@@ -16,6 +16,14 @@ protected:
         G.MenuScreen = ScreenNone;
         Step();
         G.Render();
+    }
+    // A mouse press at (x, y) held for a few updates, then released for a few.
+    void Click(float x, float y) {
+        MouseAt(x, y);
+        MouseButton(true);
+        for (int i = 0; i < 3; i++) Step();
+        MouseButton(false);
+        for (int i = 0; i < 3; i++) Step();
     }
     void ClearLatches() {
         std::fill(G.KeyLatch, G.KeyLatch + MyGame::LatchCount, 0);
