@@ -3,6 +3,7 @@
 // bindings, binary file primitives, the HTTP client and the numbered log.
 #pragma once
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -301,7 +302,8 @@ extern unsigned int ALsource[32];
 extern unsigned int MusicBuffer[MusicBuffers];
 extern unsigned int ALbuffer[SoundSlots];
 extern int ALbufferActive[SoundSlots];
-extern int ALsourcebuffer[AudioSources];
+constexpr int NoSlot = -1;    // ALsourcebuffer: the source holds no slot
+extern std::array<int, AudioSources> ALsourcebuffer;   // NoSlot on every source at load
 extern int ALChannel;
 extern int SFXData[SoundSlots][SfxFields];
 extern int MusicBufferTick;

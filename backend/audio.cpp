@@ -12,7 +12,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <iterator>
 #include <memory>
 #include <vector>
 
@@ -23,12 +22,13 @@ unsigned int MusicBuffer[MusicBuffers];
 unsigned int ALbuffer[SoundSlots];
 int ALbufferActive[SoundSlots];
 
-int ALsourcebuffer[AudioSources];
-// No source holds a slot before its first effect.
-[[maybe_unused]] static const bool SourceSlotsEmpty = [] {
-    std::fill(std::begin(ALsourcebuffer), std::end(ALsourcebuffer), -1);
-    return true;
+// No source holds a slot before its first effect. A constant, so it holds before any code runs.
+constexpr std::array<int, AudioSources> NoSlotOnAnySource = [] {
+    std::array<int, AudioSources> sources{};
+    for (int& s : sources) s = NoSlot;
+    return sources;
 }();
+std::array<int, AudioSources> ALsourcebuffer = NoSlotOnAnySource;
 int ALChannel = 0;
 int SFXData[SoundSlots][SfxFields];
 int MusicBufferTick = 0;
@@ -259,7 +259,7 @@ void VornSys::GetWAV(int slot, const char* path) {
         if (ALsourcebuffer[s] != slot) continue;
         Debuglog(fstrSys("Freeing Buffer %i", s));
         alSourceStop(ALsource[s]);
-        ALsourcebuffer[s] = -1;
+        ALsourcebuffer[s] = NoSlot;
         alSourcei(ALsource[s], AL_BUFFER, 0);  // detach, so the buffer can be deleted
     }
     ALenum err = alGetError();

@@ -95,6 +95,12 @@ int VornSys::WriteFile_Sys(const char* path) {
 int VornSys::ReadFile_Sys(const char* path) {
     if (FileOpen == 1) CloseFile_Sys();
     MyOpenFile = path ? std::fopen(path, "rbe") : nullptr;
+    // A folder opens for reading here but has no bytes to read: it is no file.
+    struct stat opened;
+    if (MyOpenFile && (fstat(fileno(MyOpenFile), &opened) != 0 || S_ISDIR(opened.st_mode))) {
+        std::fclose(MyOpenFile);
+        MyOpenFile = nullptr;
+    }
     if (!MyOpenFile) {
         PrintLine("Error Reading File");
         return 0;

@@ -86,7 +86,10 @@ bool ConnectWaiting(int fd, const sockaddr_storage& address, socklen_t length) {
     if (connect(fd, reinterpret_cast<const sockaddr*>(&address), length) != 0 && errno != EINPROGRESS)
         return false;
     pollfd waiting{fd, POLLOUT, 0};
-    if (poll(&waiting, 1, ConnectWaitMs) != 1) return false;
+    int ready = 0;
+    do ready = poll(&waiting, 1, ConnectWaitMs);
+    while (ready < 0 && errno == EINTR);   // a signal is no failure to connect
+    if (ready != 1) return false;
     int error = 0;
     socklen_t size = sizeof error;
     if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) != 0 || error != 0) return false;
@@ -105,6 +108,7 @@ std::string Exchange(int fd, const std::string& host, const char* path) {
         const std::size_t room = std::min<std::size_t>(WebBufferSize, ReplyLimit - reply.size());
         if (room == 0) break;
         const ssize_t got = recv(fd, webBuffer, room, 0);
+        if (got < 0 && errno == EINTR) continue;
         if (got <= 0) break;
         reply.append(webBuffer, static_cast<std::size_t>(got));
     }

@@ -1,9 +1,7 @@
 // Sound files made by the tests themselves: RIFF WAV files built chunk by chunk (so a test
-// can add, drop, repeat or break chunks), a small Ogg Vorbis file encoded with libvorbisenc,
-// a scratch folder per test, and the count of the process's open file descriptors.
+// can add, drop, repeat or break chunks) and a small Ogg Vorbis file encoded with libvorbisenc.
 #pragma once
 
-#include <dirent.h>
 #include <vorbis/vorbisenc.h>
 
 #include <algorithm>
@@ -13,6 +11,8 @@
 #include <filesystem>
 #include <string>
 #include <vector>
+
+#include "file_scratch.h"
 
 namespace audio_files {
 
@@ -76,23 +76,6 @@ inline void WriteBytes(const std::string& path, const Bytes& bytes) {
     if (!f) return;
     std::fwrite(bytes.data(), 1, bytes.size(), f);
     std::fclose(f);
-}
-
-// A fresh scratch folder of its own for the running test (tests run in parallel).
-inline std::string ScratchDir(const std::string& name) {
-    std::filesystem::path dir = std::filesystem::path(BRINDLEWICK_TEST_TMP) / name;
-    std::filesystem::remove_all(dir);
-    std::filesystem::create_directories(dir);
-    return dir.string();
-}
-
-inline int OpenDescriptors() {
-    int n = 0;
-    if (DIR* d = opendir("/proc/self/fd")) {
-        while (readdir(d)) ++n;
-        closedir(d);
-    }
-    return n;
 }
 
 // An Ogg Vorbis file of a sine tone: seconds long, at rate, with channels.

@@ -29,9 +29,7 @@ protected:
         alcMakeContextCurrent(ALctx);
         alGenSources(AudioSources, ALsource);
         for (unsigned int& b : MusicBuffer) alGenBuffers(1, &b);
-        dir = audio_files::ScratchDir(::testing::UnitTest::GetInstance()->current_test_suite()->name() +
-                                      std::string("_") +
-                                      ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        dir = ScratchDirForTest();
         ::testing::internal::CaptureStdout();
         capturing = true;
     }

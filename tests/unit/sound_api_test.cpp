@@ -218,22 +218,53 @@ TEST_F(SoundApiTest, MusicHandlerCopiesTheVolumeAndServicesAPlayingTrack) {
     EXPECT_FLOAT_EQ(Src(MusicSource).position[0], -1);
 }
 
-// Without an audio device the game's sound calls do nothing and cost nothing.
-TEST_F(SoundApiTest, WithoutADeviceTheApiIsHarmless) {
+// Without an audio device (the normal case on a machine without a sound card) start-up logs
+// it and carries on; then every sound and music call of the game does nothing, makes no
+// OpenAL object and keeps no file open.
+TEST_F(SoundApiTest, WithoutADeviceEveryCallIsHarmless) {
     Effect("04.wav", 100);
     WriteBytes(Audio("wombats.ogg"), OggTone(1, 22050, 0.2));
-    ALctx = nullptr;
-    const int fds = OpenDescriptors();
-    Core.LoadSFX(Slot);
-    Core.LoadSFX(Slot, "04");
-    Core.PlaySFX(Slot);
-    Core.PlaySFX(Slot, 1, 1, 0, 1);
-    Core.PlayMusic("wombats.ogg");
-    Core.MusicPitch(2);
-    for (int pass = 0; pass < 10; ++pass) Core.MusicHandler();
-    Core.StopMusic();
-    EXPECT_EQ(ASys.MusicPlaying, MusicNone);
-    EXPECT_EQ(OpenDescriptors(), fds);
-    for (int s = 0; s < AudioSources; ++s) EXPECT_EQ(Src(s).plays, 0);
-    EXPECT_FALSE(Logged("Error"));
+    WriteBytes(Audio("loop.wav"), SimpleWav(1, 22050, 16, Pattern(8 * MusicBlockBytes)));
+    struct Case {
+        const char* name;
+        bool deviceFails, contextFails;
+        const char* line;
+    };
+    const Case cases[] = {
+        {"no device", true, false, "Audio Device Error"},
+        {"no context", false, true, "Audio Context Issue"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ResetFakes();
+        FakeAl.deviceFails = c.deviceFails;
+        FakeAl.contextFails = c.contextFails;
+        Core.Begin(556, "Sound Test");
+        EXPECT_TRUE(Logged(c.line));
+        const int fds = OpenDescriptors();
+        Core.LoadSFX(Slot);
+        Core.LoadSFX(Slot, "04");
+        Core.PlaySFX(Slot);
+        Core.PlaySFX(Slot, 1);
+        Core.PlaySFX(Slot, 1, 1);
+        Core.PlaySFX(Slot, 1, 1, 0.5f);
+        Core.PlaySFX(Slot, 1, 1, 0, 1);
+        for (const char* track : {"wombats.ogg", "loop.wav", "missing.ogg", "missing.wav"}) {
+            Core.PlayMusic(track);
+            Core.MusicPitch(2);
+            Core.MusicVolume(0.5f);
+            Core.MusicPan(1);
+            EXPECT_EQ(ASys.MusicPlaying, MusicNone);
+            for (int pass = 0; pass < 10; ++pass) Core.MusicHandler();
+        }
+        Core.StopMusic();
+        EXPECT_EQ(ASys.MusicPlaying, MusicNone);
+        EXPECT_EQ(OpenDescriptors(), fds);
+        EXPECT_TRUE(FakeAl.sources.empty());
+        EXPECT_TRUE(FakeAl.buffers.empty());
+        EXPECT_EQ(ALbufferActive[Slot], 0);
+        Core.Terminate();
+    }
+    EXPECT_FALSE(Logged("Error Opening"));
+    EXPECT_FALSE(Logged("     Load "));   // nothing was uploaded
 }

@@ -1,0 +1,450 @@
+"""Shared harness of the end-to-end tests: the real game binary under its own X server.
+
+Each test script runs `python3 test_x.py --game <binary> --work <dir>` (ctest passes both) and
+hands its cases to `run()`. Every case gets a fresh home folder `<work>/<case>` holding a copy of
+the binary and a link to the generated data folder `Data/556` found beside the binary, so the
+game's saves and screenshots land there. The game starts under its own
+`xvfb-run -a -s '-screen 0 1280x1024x24'` with `ALSOFT_DRIVERS=null` (overridable); stdout and
+stderr go to `<home>/game.log`. Helpers: `wait_for_log`, `window`, `key`, `click`,
+`close_window` (the window's close box, sent as WM_DELETE_WINDOW over the X protocol),
+`wait_for_file`, `wait_exit`, `read_png`. Clean-up always ends the game and the X server.
+Python 3 standard library only; a missing xvfb-run or xdotool fails the test loudly.
+"""
+
+import argparse
+import os
+import re
+import shutil
+import signal
+import socket
+import struct
+import subprocess
+import sys
+import time
+import traceback
+import zlib
+
+XVFB_SCREEN = "-screen 0 1280x1024x24"
+WINDOW_TITLE = "Brindlewick"
+GAME_NUMBER = 556
+DEFAULT_TIMEOUT = 90      # seconds: CI machines are busy, a slow start is not a failure
+KEY_HOLD = 0.15           # the game polls with sticky keys off: hold keys longer than a frame
+POLL = 0.05               # seconds between checks of a waited-for condition
+START_TRIES = 3           # X servers started in parallel can collide on a display number
+LOADER_GRACE = 20         # seconds after the window within which a loader logs its first asset
+
+# The log lines of the start-up and of a clean shutdown.
+LOG_WINDOW = r"> Opened Window$"
+LOG_FAREWELL = r"^Farewell happy gamer$"
+LOG_LAST_ASSET = r"> Load Image : rippleb $"   # the asset loader's last step
+LOG_FIRST_ASSET = r"> Load Font  : "           # the asset loader's first step
+
+
+class Failure(AssertionError):
+    pass
+
+
+def check(condition, message):
+    if not condition:
+        raise Failure(message)
+
+
+def parse_args(argv=None):
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--game", required=True, help="the built game binary")
+    parser.add_argument("--work", required=True, help="scratch folder of this test")
+    return parser.parse_args(argv)
+
+
+def require_tools():
+    missing = [tool for tool in ("xvfb-run", "xdotool", "xauth") if shutil.which(tool) is None]
+    check(not missing, "missing tools (run scripts/setup): " + ", ".join(missing))
+
+
+def fresh_dir(path):
+    path = os.path.abspath(path)
+    check(path not in ("/", os.path.expanduser("~")), "refusing to clear " + path)
+    shutil.rmtree(path, ignore_errors=True)
+    os.makedirs(path)
+    return path
+
+
+def wait_until(condition, timeout, what):
+    """Polls condition() until it returns a true value, which is returned."""
+    deadline = time.monotonic() + timeout
+    while True:
+        value = condition()
+        if value:
+            return value
+        if time.monotonic() > deadline:
+            raise Failure("timed out after %gs waiting for %s" % (timeout, what))
+        time.sleep(POLL)
+
+
+class XServer:
+    """An Xvfb started by xvfb-run around a helper shell that reports DISPLAY and XAUTHORITY
+    and then waits on its stdin: closing that pipe (also when this process dies) lets
+    xvfb-run end the server and remove its authority file."""
+
+    HELPER = 'printf "%s\\n%s\\n" "$DISPLAY" "$XAUTHORITY"; read dummy'
+
+    def __init__(self):
+        self.proc = None
+        self.display = None
+        self.xauthority = None
+        for attempt in range(START_TRIES):
+            if self._start():
+                return
+            self.stop()
+        raise Failure("xvfb-run could not start an X server")
+
+    def _start(self):
+        self.proc = subprocess.Popen(
+            ["xvfb-run", "-a", "-s", XVFB_SCREEN, "sh", "-c", self.HELPER],
+            stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+            start_new_session=True, text=True)
+        self.display = self.proc.stdout.readline().strip()
+        self.xauthority = self.proc.stdout.readline().strip()
+        return bool(self.display) and self.proc.poll() is None
+
+    def env(self):
+        return {"DISPLAY": self.display, "XAUTHORITY": self.xauthority}
+
+    def stop(self):
+        if self.proc is None:
+            return
+        try:
+            self.proc.stdin.close()
+        except OSError:
+            pass
+        try:
+            self.proc.wait(timeout=15)
+        except subprocess.TimeoutExpired:
+            kill_group(self.proc)
+        self.proc.stdout.close()
+        self.proc = None
+
+
+def kill_group(proc):
+    try:
+        os.killpg(proc.pid, signal.SIGKILL)
+    except (ProcessLookupError, PermissionError):
+        pass
+    try:
+        proc.wait(timeout=15)
+    except subprocess.TimeoutExpired:
+        pass
+
+
+class Game:
+    """One run of the game in a fresh home folder under its own X server."""
+
+    def __init__(self, binary, home):
+        self.binary = os.path.abspath(binary)
+        self.home = fresh_dir(home)
+        self.log_path = os.path.join(self.home, "game.log")
+        self.proc = None
+        self.xserver = None
+        self.log_file = None
+        self.window_id = None
+        data = os.path.join(os.path.dirname(self.binary), "Data", str(GAME_NUMBER))
+        check(os.path.isdir(data), "no data folder beside the binary: " + data)
+        os.makedirs(os.path.join(self.home, "Data"))
+        os.symlink(data, os.path.join(self.home, "Data", str(GAME_NUMBER)))
+        self.exe = os.path.join(self.home, os.path.basename(self.binary))
+        shutil.copy2(self.binary, self.exe)
+
+    # -- start and stop --------------------------------------------------------------------
+
+    def start(self, env=None):
+        """Starts the game; env adds to (or overrides) ALSOFT_DRIVERS=null."""
+        require_tools()
+        self.xserver = XServer()
+        full_env = dict(os.environ)
+        full_env["ALSOFT_DRIVERS"] = "null"
+        full_env.update(env or {})
+        full_env.update(self.xserver.env())
+        self.log_file = open(self.log_path, "wb")
+        self.proc = subprocess.Popen([self.exe], cwd=self.home, env=full_env, stdin=subprocess.DEVNULL,
+                                     stdout=self.log_file, stderr=subprocess.STDOUT, start_new_session=True)
+        return self
+
+    def running(self):
+        return self.proc is not None and self.proc.poll() is None
+
+    def wait_exit(self, timeout=DEFAULT_TIMEOUT):
+        """Waits for the game to end and returns its exit code."""
+        try:
+            return self.proc.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            raise Failure("the game did not exit within %gs" % timeout)
+
+    def close(self):
+        if self.proc is not None and self.proc.poll() is None:
+            kill_group(self.proc)
+        if self.xserver is not None:
+            self.xserver.stop()
+            self.xserver = None
+        if self.log_file is not None:
+            self.log_file.close()
+            self.log_file = None
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.close()
+        return False
+
+    # -- the log -----------------------------------------------------------------------------
+
+    def log(self):
+        try:
+            with open(self.log_path, "rb") as f:
+                return f.read().decode("utf-8", "replace")
+        except FileNotFoundError:
+            return ""
+
+    def mark(self):
+        """The log's current length: pass it as `since` to wait only for later lines."""
+        return len(self.log())
+
+    def log_count(self, pattern, since=0):
+        return len(re.findall(pattern, self.log()[since:], re.M))
+
+    def wait_for_log(self, pattern, timeout=DEFAULT_TIMEOUT, since=0, count=1):
+        """Waits until the log (from offset `since`) matches the regex `pattern` (multi-line
+        mode) `count` times and returns the last match. Fails early when the game ends first."""
+        def found():
+            matches = list(re.finditer(pattern, self.log()[since:], re.M))
+            if len(matches) >= count:
+                return matches[count - 1]
+            if not self.running():
+                # One last read: the game may have written the line just before it ended.
+                matches = list(re.finditer(pattern, self.log()[since:], re.M))
+                if len(matches) >= count:
+                    return matches[count - 1]
+                raise Failure("the game ended (code %s) before logging %r" % (self.proc.returncode, pattern))
+            return None
+        return wait_until(found, timeout, "log line %r" % pattern)
+
+    def wait_loaded(self, timeout=DEFAULT_TIMEOUT):
+        """Waits for the main window and, when the game has an asset loader, for its last
+        asset. A game whose first update logs no asset at all has no loader to wait for."""
+        self.wait_for_log(LOG_WINDOW, timeout, count=2)
+        self.window(timeout)
+        try:
+            self.wait_for_log(LOG_FIRST_ASSET, min(timeout, LOADER_GRACE))
+        except Failure:
+            if not self.running():
+                raise
+            return
+        self.wait_for_log(LOG_LAST_ASSET, timeout)
+
+    # -- the window and input ------------------------------------------------------------------
+
+    def xdotool(self, *args, timeout=DEFAULT_TIMEOUT, check_rc=True):
+        env = dict(os.environ)
+        env.update(self.xserver.env())
+        result = subprocess.run(["xdotool"] + [str(a) for a in args], env=env, capture_output=True,
+                                text=True, timeout=timeout)
+        if check_rc:
+            check(result.returncode == 0, "xdotool %s failed: %s" % (" ".join(map(str, args)), result.stderr))
+        return result.stdout
+
+    def window(self, timeout=DEFAULT_TIMEOUT):
+        """The id of the game's visible window (the newest one: the game re-creates it)."""
+        def search():
+            out = self.xdotool("search", "--onlyvisible", "--name", "^%s$" % WINDOW_TITLE, check_rc=False)
+            ids = out.split()
+            return ids[-1] if ids else None
+        self.window_id = int(wait_until(search, timeout, "the game window"))
+        return self.window_id
+
+    def window_size(self):
+        out = self.xdotool("getwindowgeometry", self.window())
+        m = re.search(r"Geometry: (\d+)x(\d+)", out)
+        check(m is not None, "no window geometry in: " + out)
+        return int(m.group(1)), int(m.group(2))
+
+    def key(self, name, hold=KEY_HOLD):
+        """Holds a key (an X keysym name such as F4, Return, q) for `hold` seconds."""
+        self.xdotool("keydown", name)
+        time.sleep(hold)
+        self.xdotool("keyup", name)
+
+    def click(self, x, y, button=1, hold=KEY_HOLD):
+        """Presses a mouse button at window pixel (x, y), holding it for `hold` seconds."""
+        self.xdotool("mousemove", "--window", self.window(), x, y)
+        self.xdotool("mousedown", button)
+        time.sleep(hold)
+        self.xdotool("mouseup", button)
+
+    def close_window(self):
+        """Clicks the window's close box: the WM_DELETE_WINDOW request a window manager sends."""
+        send_delete_window(self.xserver.display, self.xserver.xauthority, self.window())
+
+    # -- files ---------------------------------------------------------------------------------
+
+    def path(self, name):
+        return os.path.join(self.home, name)
+
+    def wait_for_file(self, path, timeout=DEFAULT_TIMEOUT):
+        """Waits for a file (relative to the home folder, or absolute) to exist and be non-empty
+        with a size that holds still across two checks; returns its full path."""
+        full = path if os.path.isabs(path) else self.path(path)
+        sizes = []
+        def ready():
+            size = os.path.getsize(full) if os.path.isfile(full) else 0
+            sizes.append(size)
+            return size > 0 and sizes[-2:] == [size, size]
+        wait_until(ready, timeout, "file " + full)
+        return full
+
+    def files(self, pattern):
+        return sorted(f for f in os.listdir(self.home) if re.fullmatch(pattern, f))
+
+
+# -- X protocol: the window close request ---------------------------------------------------------
+
+def _xauth_cookie(xauthority, number):
+    """The MIT-MAGIC-COOKIE-1 of display `number` in an Xauthority file, or (b"", b"")."""
+    try:
+        with open(xauthority, "rb") as f:
+            data = f.read()
+    except OSError:
+        return b"", b""
+    pos = 0
+    while pos + 2 <= len(data):
+        fields = []
+        pos += 2  # family
+        for _ in range(4):
+            (n,) = struct.unpack(">H", data[pos:pos + 2])
+            fields.append(data[pos + 2:pos + 2 + n])
+            pos += 2 + n
+        _, display, name, cookie = fields
+        if display == str(number).encode() and name == b"MIT-MAGIC-COOKIE-1":
+            return name, cookie
+    return b"", b""
+
+
+def _pad(data):
+    return data + b"\0" * (-len(data) % 4)
+
+
+def _recv(sock, n):
+    data = b""
+    while len(data) < n:
+        chunk = sock.recv(n - len(data))
+        check(chunk, "X server closed the connection")
+        data += chunk
+    return data
+
+
+def send_delete_window(display, xauthority, window):
+    """Sends WM_PROTOCOLS / WM_DELETE_WINDOW to the client owning `window`, as a window manager
+    does when its close box is clicked."""
+    number = int(re.match(r":(\d+)", display).group(1))
+    name, cookie = _xauth_cookie(xauthority, number)
+    sock = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+    sock.settimeout(30)
+    sock.connect("/tmp/.X11-unix/X%d" % number)
+    try:
+        sock.sendall(struct.pack("<BxHHHHxx", ord("l"), 11, 0, len(name), len(cookie)) + _pad(name) + _pad(cookie))
+        status, _, _, _, extra = struct.unpack("<BBHHH", _recv(sock, 8))
+        _recv(sock, extra * 4)
+        check(status == 1, "X server refused the connection")
+
+        def intern(atom_name):
+            body = _pad(atom_name.encode())
+            sock.sendall(struct.pack("<BBHHxx", 16, 0, 2 + len(body) // 4, len(atom_name)) + body)
+            reply = _recv(sock, 32)
+            check(reply[0] == 1, "InternAtom %s failed" % atom_name)
+            return struct.unpack("<I", reply[8:12])[0]
+
+        protocols = intern("WM_PROTOCOLS")
+        delete = intern("WM_DELETE_WINDOW")
+        event = struct.pack("<BBHII5I", 33, 32, 0, window, protocols, delete, 0, 0, 0, 0)
+        sock.sendall(struct.pack("<BBHII", 25, 0, 11, window, 0) + event)
+        # A round trip (GetInputFocus) makes sure the server has handled the event.
+        sock.sendall(struct.pack("<BxH", 43, 1))
+        _recv(sock, 32)
+    finally:
+        sock.close()
+
+
+# -- PNG files ----------------------------------------------------------------------------------
+
+def read_png(path):
+    """Decodes an 8-bit RGB or RGBA PNG: returns (width, height, rows), each row a list of
+    (r, g, b, a) tuples, top row first."""
+    with open(path, "rb") as f:
+        data = f.read()
+    check(data[:8] == b"\x89PNG\r\n\x1a\n", path + " is not a PNG file")
+    pos, idat, header = 8, b"", None
+    while pos < len(data):
+        (length,) = struct.unpack(">I", data[pos:pos + 4])
+        kind = data[pos + 4:pos + 8]
+        body = data[pos + 8:pos + 8 + length]
+        if kind == b"IHDR":
+            header = struct.unpack(">IIBBBBB", body)
+        elif kind == b"IDAT":
+            idat += body
+        pos += 12 + length
+    check(header is not None, path + " has no header")
+    width, height, depth, colour, _, _, interlace = header
+    check(depth == 8 and colour in (2, 6) and interlace == 0, path + ": only 8-bit RGB(A) is read")
+    channels = 4 if colour == 6 else 3
+    stride = width * channels
+    raw = zlib.decompress(idat)
+    rows, prev = [], bytearray(stride)
+    for y in range(height):
+        kind = raw[y * (stride + 1)]
+        line = bytearray(raw[y * (stride + 1) + 1:(y + 1) * (stride + 1)])
+        for i in range(stride):
+            left = line[i - channels] if i >= channels else 0
+            up = prev[i]
+            corner = prev[i - channels] if i >= channels else 0
+            if kind == 1:
+                line[i] = (line[i] + left) & 255
+            elif kind == 2:
+                line[i] = (line[i] + up) & 255
+            elif kind == 3:
+                line[i] = (line[i] + (left + up) // 2) & 255
+            elif kind == 4:
+                p = left + up - corner
+                pa, pb, pc = abs(p - left), abs(p - up), abs(p - corner)
+                pred = left if pa <= pb and pa <= pc else (up if pb <= pc else corner)
+                line[i] = (line[i] + pred) & 255
+        prev = line
+        px = [tuple(line[x * channels:(x + 1) * channels]) for x in range(width)]
+        rows.append([p if channels == 4 else p + (255,) for p in px])
+    return width, height, rows
+
+
+# -- running the cases of a script ----------------------------------------------------------------
+
+def run(*cases, argv=None):
+    """Runs each case (a function taking a fresh, not yet started Game) in its own home folder
+    `<work>/<case name>`, always cleaning up; prints the log of a failed case and exits 1 if any
+    case failed."""
+    args = parse_args(argv)
+    failed = []
+    for case in cases:
+        name = case.__name__
+        print("=== %s" % name, flush=True)
+        game = None
+        try:
+            game = Game(args.game, os.path.join(args.work, name))
+            with game:
+                case(game)
+            print("--- PASS %s" % name, flush=True)
+        except Exception:
+            failed.append(name)
+            traceback.print_exc()
+            if game is not None:
+                print("--- game log of %s:\n%s" % (name, game.log()[-6000:]), flush=True)
+            print("--- FAIL %s" % name, flush=True)
+    if failed:
+        print("failed: " + ", ".join(failed), flush=True)
+        sys.exit(1)

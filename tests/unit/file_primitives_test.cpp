@@ -1,0 +1,300 @@
+// The backend's file primitives on real files in a scratch folder: the byte layouts of
+// integers, bytes and lines, short reads and the end of a file, one file open at a time,
+// failed opens, calls with no file open, and saves that reach the target only when closed.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+
+#include <algorithm>
+#include <climits>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "Vorn_glfw3.h"
+#include "file_scratch.h"
+
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+namespace fs = std::filesystem;
+
+class FilePrimitives : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASys.CloseFile_Sys();
+        dir = ScratchDirForTest();
+    }
+    void TearDown() override { ASys.CloseFile_Sys(); }
+
+    std::string Path(const std::string& name) const { return (dir / name).string(); }
+    static Bytes Read(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return Bytes(std::istreambuf_iterator<char>(in), {});
+    }
+    static void Put(const std::string& path, const Bytes& bytes) {
+        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                   static_cast<std::streamsize>(bytes.size()));
+    }
+    // The names in the scratch folder.
+    std::vector<std::string> Names() const {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    // Runs f and returns what it printed on standard output.
+    static std::string Printed(const std::function<void()>& f) {
+        testing::internal::CaptureStdout();
+        f();
+        return testing::internal::GetCapturedStdout();
+    }
+
+    fs::path dir;
+};
+
+}  // namespace
+
+TEST_F(FilePrimitives, ValuesHaveTheirByteLayoutAndReadBack) {
+    struct Case {
+        const char* name;
+        std::function<void()> write;
+        Bytes bytes;
+        std::function<void()> readBack;   // reads the value back and checks it
+    };
+    const Case cases[] = {
+        {"-37171", [] { ASys.WriteInt_Sys(MissingNumber); }, {0xCD, 0x6E, 0xFF, 0xFF},
+         [] { EXPECT_EQ(ASys.ReadInt_Sys(), MissingNumber); }},
+        {"1", [] { ASys.WriteInt_Sys(1); }, {0x01, 0x00, 0x00, 0x00}, [] { EXPECT_EQ(ASys.ReadInt_Sys(), 1); }},
+        {"INT_MIN", [] { ASys.WriteInt_Sys(INT_MIN); }, {0x00, 0x00, 0x00, 0x80},
+         [] { EXPECT_EQ(ASys.ReadIntb_Sys(), INT_MIN); }},
+        {"0x12345678", [] { ASys.WriteInt_Sys(0x12345678); }, {0x78, 0x56, 0x34, 0x12},
+         [] { EXPECT_EQ(ASys.ReadInt_Sys(), 0x12345678); }},
+        {"byte", [] { ASys.WriteByte_Sys('A'); }, {0x41}, [] { EXPECT_EQ(ASys.ReadByte_Sys(), 0x41); }},
+        {"byte above 127", [] { ASys.WriteByte_Sys(static_cast<char>(0xF0)); }, {0xF0},
+         [] { EXPECT_EQ(ASys.ReadByte_Sys(), 0xF0); }},
+        {"line abc", [] { ASys.WriteString_Sys("abc"); }, {0x61, 0x62, 0x63, 0x0A},
+         [] { EXPECT_STREQ(ASys.ReadString_Sys(), "abc"); }},
+        {"empty line", [] { ASys.WriteString_Sys(""); }, {0x0A}, [] { EXPECT_STREQ(ASys.ReadString_Sys(), ""); }},
+        {"line with a carriage return", [] { ASys.WriteString_Sys("a\rb"); }, {0x61, 0x0D, 0x62, 0x0A},
+         [] { EXPECT_STREQ(ASys.ReadString_Sys(), "a\rb"); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = Path("values.sav");
+        ASSERT_EQ(ASys.WriteFile_Sys(path.c_str()), 1);
+        c.write();
+        ASys.CloseFile_Sys();
+        EXPECT_EQ(Read(path), c.bytes);
+        ASSERT_EQ(ASys.ReadFile_Sys(path.c_str()), 1);
+        c.readBack();
+        EXPECT_EQ(ASys.ReadByte_Sys(), -1);   // and nothing after it
+        ASys.CloseFile_Sys();
+    }
+}
+
+TEST_F(FilePrimitives, ShortReadsAndTheEndOfTheFile) {
+    const std::string path = Path("short.sav");
+    Put(path, {0x01, 0x00, 0x00, 0x00, 0x07, 0x08});
+    ASSERT_EQ(ASys.ReadFile_Sys(path.c_str()), 1);
+    EXPECT_EQ(ASys.ReadInt_Sys(), 1);
+    EXPECT_EQ(ASys.ReadInt_Sys(), MissingNumber);   // two bytes left: a missing number
+    EXPECT_EQ(ASys.ReadInt_Sys(), MissingNumber);
+    EXPECT_EQ(ASys.ReadByte_Sys(), -1);
+    ASys.FileSeek_Sys(4);
+    EXPECT_EQ(ASys.ReadIntb_Sys(), MissingNumber);
+
+    struct Case {
+        const char* name;
+        std::string content;
+        std::vector<std::string> lines;   // what successive reads return, the last at the end
+    };
+    const Case cases[] = {
+        {"two lines", "abc\nde\n", {"abc", "de", ""}},
+        {"empty lines", "\n\nx\n", {"", "", "x", ""}},
+        {"last line without a line feed loses its last character", "abc\nxyz", {"abc", "xy", ""}},
+        {"empty file", "", {"", ""}},
+        {"a line longer than the buffer comes in pieces", std::string(1030, 'q') + "\n",
+         {std::string(1022, 'q'), "qqqqqqq", ""}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Put(path, Bytes(c.content.begin(), c.content.end()));
+        ASSERT_EQ(ASys.ReadFile_Sys(path.c_str()), 1);
+        for (const std::string& line : c.lines) {
+            const char* got = ASys.ReadString_Sys();
+            ASSERT_NE(got, nullptr);
+            EXPECT_EQ(got, line);
+        }
+        // At the end a read gives the empty text again, not the last line.
+        EXPECT_STREQ(ASys.ReadString_Sys(), "");
+        ASys.CloseFile_Sys();
+    }
+}
+
+TEST_F(FilePrimitives, PositionAndSeek) {
+    const std::string path = Path("pos.sav");
+    ASSERT_EQ(ASys.WriteFile_Sys(path.c_str()), 1);
+    EXPECT_EQ(ASys.FilePos_Sys(), 0);
+    for (int v : {10, 20, 30}) ASys.WriteInt_Sys(v);
+    EXPECT_EQ(ASys.FilePos_Sys(), 12);
+    ASys.FileSeek_Sys(4);
+    ASys.WriteInt_Sys(21);
+    ASys.CloseFile_Sys();
+
+    ASSERT_EQ(ASys.ReadFile_Sys(path.c_str()), 1);
+    ASys.FileSeek_Sys(8);
+    EXPECT_EQ(ASys.FilePos_Sys(), 8);
+    EXPECT_EQ(ASys.ReadInt_Sys(), 30);
+    ASys.FileSeek_Sys(4);
+    EXPECT_EQ(ASys.ReadInt_Sys(), 21);
+    ASys.FileSeek_Sys(0);
+    EXPECT_EQ(ASys.ReadInt_Sys(), 10);
+}
+
+// With no file open writes are skipped and reads give their neutral values.
+TEST_F(FilePrimitives, NoFileOpen) {
+    EXPECT_EQ(FileOpen, 0);
+    const std::string printed = Printed([] {
+        ASys.WriteInt_Sys(5);
+        ASys.WriteByte_Sys('x');
+        ASys.WriteString_Sys("text");
+        EXPECT_EQ(ASys.ReadInt_Sys(), 0);
+        EXPECT_EQ(ASys.ReadIntb_Sys(), 0);
+        EXPECT_EQ(ASys.ReadByte_Sys(), 0);
+        EXPECT_EQ(ASys.ReadString_Sys(), nullptr);
+        EXPECT_EQ(ASys.FilePos_Sys(), -1);
+        ASys.FileSeek_Sys(12);
+        ASys.CloseFile_Sys();
+    });
+    EXPECT_EQ(printed, "");
+    EXPECT_TRUE(Names().empty());
+}
+
+TEST_F(FilePrimitives, FailedOpensLeaveNoFileOpen) {
+    fs::create_directories(dir / "folder");
+    struct Case {
+        const char* name;
+        bool write;
+        std::string path;
+        const char* line;
+    };
+    const Case cases[] = {
+        {"write into a missing folder", true, Path("missing/a.sav"), "Error Writing File\n"},
+        {"write over a folder", true, Path("folder"), "Error Writing File\n"},
+        {"read a missing file", false, Path("none.sav"), "Error Reading File\n"},
+        {"read a folder", false, Path("folder"), "Error Reading File\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        // A file is open before the failed open: it is closed, and its bytes are on disk.
+        ASSERT_EQ(ASys.WriteFile_Sys(Path("before.sav").c_str()), 1);
+        ASys.WriteInt_Sys(7);
+        int result = -1;
+        const std::string printed =
+            Printed([&] { result = c.write ? ASys.WriteFile_Sys(c.path.c_str()) : ASys.ReadFile_Sys(c.path.c_str()); });
+        EXPECT_EQ(result, 0);
+        EXPECT_EQ(printed, c.line);
+        EXPECT_EQ(FileOpen, 0);
+        EXPECT_EQ(MyOpenFile, nullptr);
+        ASys.WriteInt_Sys(9);   // goes nowhere
+        EXPECT_EQ(ASys.ReadInt_Sys(), 0);
+        EXPECT_EQ(Read(Path("before.sav")), (Bytes{7, 0, 0, 0}));
+    }
+    EXPECT_EQ(Names(), (std::vector<std::string>{"before.sav", "folder"}));
+}
+
+// Opening a file for reading while one is open for writing completes the written one first.
+TEST_F(FilePrimitives, OneFileAtATime) {
+    const std::string a = Path("a.sav"), b = Path("b.sav");
+    Put(b, {1, 2, 3, 4});
+    ASSERT_EQ(ASys.WriteFile_Sys(a.c_str()), 1);
+    ASys.WriteInt_Sys(-37171);
+    ASSERT_EQ(ASys.ReadFile_Sys(b.c_str()), 1);
+    EXPECT_EQ(Read(a), (Bytes{0xCD, 0x6E, 0xFF, 0xFF}));
+    EXPECT_EQ(ASys.ReadInt_Sys(), 0x04030201);
+
+    // Reading a file that was just written, without a close in between.
+    ASSERT_EQ(ASys.WriteFile_Sys(a.c_str()), 1);
+    ASys.WriteString_Sys("fresh");
+    ASSERT_EQ(ASys.ReadFile_Sys(a.c_str()), 1);
+    EXPECT_STREQ(ASys.ReadString_Sys(), "fresh");
+    ASys.CloseFile_Sys();
+    EXPECT_EQ(Names(), (std::vector<std::string>{"a.sav", "b.sav"}));
+}
+
+// A save cut off before its close (a crash or a kill) leaves the previous file whole: the new
+// bytes go to a file beside it that only the close moves over it.
+TEST_F(FilePrimitives, ASaveReachesItsFileOnlyWhenClosed) {
+    const std::string path = Path("Settings.sav");
+    const Bytes old = {1, 0, 0, 0, 2, 0, 0, 0, 'o', 'l', 'd', '\n'};
+    Put(path, old);
+    chmod(path.c_str(), 0640);
+
+    ASSERT_EQ(ASys.WriteFile_Sys(path.c_str()), 1);
+    ASys.WriteInt_Sys(3);
+    EXPECT_EQ(Read(path), old);
+    for (int i = 0; i < 5000; ++i) ASys.WriteInt_Sys(i);   // more than one stdio buffer
+    EXPECT_EQ(Read(path), old);
+    EXPECT_EQ(Names().size(), 2u);   // the target and the file being written beside it
+
+    ASys.CloseFile_Sys();
+    const Bytes now = Read(path);
+    ASSERT_EQ(now.size(), 4u + 5000u * 4u);
+    EXPECT_EQ(Bytes(now.begin(), now.begin() + 4), (Bytes{3, 0, 0, 0}));
+    EXPECT_EQ(Names(), std::vector<std::string>{"Settings.sav"});   // nothing left behind
+    struct stat info {};
+    ASSERT_EQ(stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0640u);   // the saved file keeps its permissions
+
+    // A new file appears only at its close too.
+    const std::string fresh = Path("Save_556.sav");
+    ASSERT_EQ(ASys.WriteFile_Sys(fresh.c_str()), 1);
+    ASys.WriteByte_Sys('z');
+    EXPECT_FALSE(fs::exists(fresh));
+    ASys.CloseFile_Sys();
+    EXPECT_EQ(Read(fresh), Bytes{'z'});
+    EXPECT_EQ(Names(), (std::vector<std::string>{"Save_556.sav", "Settings.sav"}));
+}
+
+// A program that is killed in the middle of a save leaves the previous file whole; one that
+// ends normally with the file still open completes it, as the runtime's flush at exit would.
+TEST_F(FilePrimitives, AKilledSaveKeepsTheOldFile) {
+    const std::string path = Path("Settings.sav");
+    const Bytes old = {'o', 'l', 'd', '\n'};
+    struct Case {
+        const char* name;
+        bool killed;
+    };
+    for (const Case& c : {Case{"killed", true}, Case{"exits", false}}) {
+        SCOPED_TRACE(c.name);
+        Put(path, old);
+        std::fflush(stdout);
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            if (ASys.WriteFile_Sys(path.c_str()) != 1) _exit(2);
+            for (int i = 0; i < 5000; ++i) ASys.WriteInt_Sys(i);
+            if (c.killed) raise(SIGKILL);
+            std::exit(0);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        if (c.killed) {
+            ASSERT_TRUE(WIFSIGNALED(status));
+            EXPECT_EQ(Read(path), old);
+        } else {
+            ASSERT_TRUE(WIFEXITED(status));
+            EXPECT_EQ(WEXITSTATUS(status), 0);
+            EXPECT_EQ(Read(path).size(), 5000u * 4u);
+        }
+    }
+}

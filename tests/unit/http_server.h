@@ -1,0 +1,116 @@
+// A stand-in HTTP server for the client's tests: it listens on a free loopback port, takes one
+// connection at a time on a thread of its own, records the request and answers with the
+// pieces it is given, each sent and flushed on its own with a short pause between them, or
+// with nothing at all until the client leaves.
+#pragma once
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+#include <string>
+#include <thread>
+#include <vector>
+
+class LoopbackServer {
+public:
+    static constexpr int WaitMs = 15000;       // the longest the server waits for the client
+    static constexpr int PieceGapUs = 40000;   // between two pieces of a reply
+
+    explicit LoopbackServer(int backlog = 4) {
+        listener = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        address.sin_port = 0;
+        socklen_t length = sizeof address;
+        if (bind(listener, reinterpret_cast<sockaddr*>(&address), length) != 0 || listen(listener, backlog) != 0 ||
+            getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+            return;
+        port = ntohs(address.sin_port);
+    }
+    ~LoopbackServer() {
+        Join();
+        if (listener >= 0) close(listener);
+    }
+    LoopbackServer(const LoopbackServer&) = delete;
+    LoopbackServer& operator=(const LoopbackServer&) = delete;
+
+    std::string Host() const { return "127.0.0.1:" + std::to_string(port); }
+
+    // The next connection gets these pieces, then the server closes it.
+    void Reply(std::vector<std::string> pieces) {
+        Join();
+        worker = std::thread([this, pieces] {
+            const int fd = Accept();
+            if (fd < 0) return;
+            request = ReadHead(fd);
+            const int one = 1;
+            setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+            for (const std::string& piece : pieces) {
+                SendAll(fd, piece);
+                usleep(PieceGapUs);
+            }
+            shutdown(fd, SHUT_WR);
+            close(fd);
+        });
+    }
+
+    // The next connection gets no answer; the server keeps it open until the client leaves.
+    void Silent() {
+        Join();
+        worker = std::thread([this] {
+            const int fd = Accept();
+            if (fd < 0) return;
+            request = ReadHead(fd);
+            char byte;
+            while (recv(fd, &byte, 1, 0) > 0) {
+            }
+            close(fd);
+        });
+    }
+
+    // What the last connection sent, once it is over.
+    std::string Request() {
+        Join();
+        return request;
+    }
+
+    int port = 0;
+
+private:
+    void Join() {
+        if (worker.joinable()) worker.join();
+    }
+    int Accept() const {
+        pollfd waiting{listener, POLLIN, 0};
+        if (poll(&waiting, 1, WaitMs) != 1) return -1;
+        const int fd = accept(listener, nullptr, nullptr);
+        timeval limit{WaitMs / 1000, 0};
+        if (fd >= 0) setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+        return fd;
+    }
+    // Reads up to and including the empty line that ends the request head.
+    static std::string ReadHead(int fd) {
+        std::string head;
+        char c;
+        while (head.find("\r\n\r\n") == std::string::npos && recv(fd, &c, 1, 0) == 1) head += c;
+        return head;
+    }
+    static void SendAll(int fd, const std::string& bytes) {
+        size_t sent = 0;
+        while (sent < bytes.size()) {
+            const ssize_t n = send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+            if (n <= 0) return;
+            sent += static_cast<size_t>(n);
+        }
+    }
+
+    int listener = -1;
+    std::thread worker;
+    std::string request;
+};
