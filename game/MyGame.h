@@ -122,8 +122,12 @@ public:
     void ClearParticles();  // zeroes the Particles table (FlushGame)
 
     // ---- settings and score files (saves.cpp) ----
+    // "Settings.sav": Option[0..99] and the bindings. The score file (GameSaveFile):
+    // Option[100..199], their check, and ScoreTable with a running check after every block.
+    static constexpr const char* SettingsFile = "Settings.sav";
     void Load();
     void Save();
+    std::string GameSaveFile();   // "Save_<game number>_<title>.sav", the title made file-safe
 
     // ---- scoreboards (scores.cpp) and the online score exchange (online.cpp) ----
     static constexpr int ScoreEntries = 22000, OnlineNameBytes = 16;

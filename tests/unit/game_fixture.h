@@ -33,13 +33,7 @@ protected:
         testing::internal::CaptureStdout();
         G.Begin(GameNumber, GameName);
         testing::internal::GetCapturedStdout();
-        std::fill(G.Option, G.Option + OptionCount, 0);
-        G.Option[OptSFXVol] = 7;
-        G.Option[OptMusicVol] = 7;
-        G.Option[OptInvertY] = 1;
-        G.Option[OptBoard] = 2;
-        std::memset(ASys.redef, 0, sizeof ASys.redef);
-        G.KeyDefaults();
+        LaunchDefaults();
         G.DebugMode = 0;
         G.LoadTo = 0;
         G.GameState = StateMenu;
@@ -59,6 +53,17 @@ protected:
         RestSource = savedSleep;
         ASys.DrawTo = 0;
         ASys.iFrames[ASys.FontImage] = -1;
+    }
+
+    // The options and bindings of a launch before the settings are read.
+    void LaunchDefaults() {
+        std::fill(G.Option, G.Option + OptionCount, 0);
+        G.Option[OptSFXVol] = 7;
+        G.Option[OptMusicVol] = 7;
+        G.Option[OptInvertY] = 1;
+        G.Option[OptBoard] = 2;
+        std::memset(ASys.redef, 0, sizeof ASys.redef);
+        G.KeyDefaults();
     }
 
     // Input as the next poll sees it.
