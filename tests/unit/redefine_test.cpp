@@ -4,7 +4,10 @@
 #include <GLFW/glfw3.h>
 
 #include <cmath>
+#include <fstream>
+#include <iterator>
 
+#include "file_scratch.h"
 #include "game_fixture.h"
 
 namespace {
@@ -12,6 +15,7 @@ namespace {
 constexpr int CaptureLatch = 66;
 constexpr int CaptureIdle = 0, CaptureWaitRelease = 1, CaptureRunning = 2;
 constexpr int RowSave = -2, RowTest = -1;
+constexpr int OptionsInSettings = 100;
 
 class RedefineScreen : public GameScreen {
 protected:
@@ -23,6 +27,10 @@ protected:
         G.RedefineColumn = 0;
         G.CaptureTimer = G.TestTimer = G.CaptureDelay = 0;
         G.LockKeys();
+    }
+    void TearDown() override {
+        strcpy(G.home, ".");
+        GameScreen::TearDown();
     }
     void Select(int row, int column) {
         G.RedefineRow = row;
@@ -264,7 +272,10 @@ TEST_F(RedefineScreen, CaptureTimesOutWithoutChangingAnyBinding) {
     EXPECT_EQ(G.RedefineRow, 1);
 }
 
-TEST_F(RedefineScreen, SaveReturnsToOptionsWithEveryLatchSet) {
+TEST_F(RedefineScreen, SaveWritesTheBindingsAndReturnsToOptionsWithEveryLatchSet) {
+    const std::string dir = ScratchDirForTest();
+    snprintf(G.home, sizeof G.home, "%s", dir.c_str());
+    G.SetKey(InputButton1, GLFW_KEY_G);   // as a capture leaves it
     Step();
     Select(RowSave, 0);
     Step();
@@ -273,6 +284,13 @@ TEST_F(RedefineScreen, SaveReturnsToOptionsWithEveryLatchSet) {
     EXPECT_EQ(G.MenuScreen, ScreenOptions);
     EXPECT_EQ(G.KeyLatch[CaptureLatch], CaptureWaitRelease);
     EXPECT_TRUE(std::all_of(G.KeyLatch, G.KeyLatch + MyGame::LatchCount, [](int l) { return l == 1; }));
+
+    // Settings.sav: options 0..99, then each input's 64 binding rows, 4-byte little-endian ints.
+    std::ifstream in(dir + "/Settings.sav", std::ios::binary);
+    const std::vector<unsigned char> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const size_t at = 4 * (OptionsInSettings + InputButton1 * BindRows + BindLastRow);
+    ASSERT_GE(bytes.size(), at + 4);
+    EXPECT_EQ(bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 | bytes[at + 3] << 24, GLFW_KEY_G);
 }
 
 TEST_F(RedefineScreen, PadPictureShowsPressedAndSelectedInputs) {
