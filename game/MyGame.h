@@ -82,6 +82,9 @@ public:
     void LoadingScreen();
     void MakePlatBG();
     void AddPlatBG();
+    // Loading runs one step per update; above this step the first step that loads nothing
+    // ends it (LoadTo = 0).
+    static constexpr int LoaderLastStep = 60;
 
     // ---- play screen (play.cpp) and the in-play score display (hud.cpp) ----
     struct PlayerRecord {
@@ -104,8 +107,16 @@ public:
     void LoadGame();
     void Bomb(float x, float y);
     void Gimme(int points, float x, float y);
+    void Gimme(int points, float x, float y, float hue);
+    // count drifting sparks at (x, y) in random hues, colour groups, directions and speeds.
+    void ThrowSparks(float x, float y, int count, float hueLow, float hueHigh, float speedLow, float speedHigh);
     void ClearPlayer();   // zeroes the player block (FlushGame)
     void DefaultScoreDisplay(int mode);
+    // The play area runs from PlayMargin to the screen size less PlayMargin and wraps.
+    static constexpr float PlayMargin = 8;
+    void WrapOnPlayArea(float& x, float& y);
+    static constexpr int TrailHead = 301;   // the point that takes the head every update
+    static constexpr float NoPush = -1;     // RipplePush.X at or below this: no push
 
     // ---- play objects (objects.cpp) ----
     struct GameObject {
@@ -114,9 +125,44 @@ public:
     static constexpr int ObjectStorage = 1025, ObjectSlots = 512;
     GameObject Objects[ObjectStorage];
     void ClearObjects();  // zeroes the whole Objects area (FlushGame)
+    // Object kinds (GameObject::Type); the kind is also the sprite frame in ImgGfx.
+    static constexpr int ObjFree = 0, ObjGem = 1, ObjBigGem = 2, ObjHazard = 3, ObjBombPickup = 4;
+    static constexpr int ObjRegrowing = 91;
+    static constexpr int FrameHazardBlink = 90;
+    static constexpr int SpawnCycle = 20;   // SpawnCount runs 1..20, 0, 1, ...
+    // One walk over slots 0..ObjectSlots-1: move, wrap, draw, touch, home. Returns whether a
+    // fatal touch happened; freeSlot gets the highest slot that was free (-1: none).
+    bool ObjectWalk(int& freeSlot);
+    // The spawn chance of one update, then SpawnObject into the free slot.
+    void SpawnObjects(int freeSlot);
+    // Fills the slot with the next kind of the spawn cycle at a grid place away from the head.
+    void SpawnObject(int slot);
+    int SpawnKind(int count, int mode) const;
 
     // ---- particles, ripples, motes (particles.cpp) ----
+    struct Particle {
+        float Type, X, Y, VX, VY, Rot, Spin, Alpha, Ink, Frame;
+    };
+    struct Ripple {
+        float Alpha, X, Y, Size, Growth, Spare[5];
+    };
+    struct Mote {
+        float Frame, X, Y, VX, VY, Angle, Spin, Spare[3];
+    };
+    static constexpr int ParticleCount = 256, RippleCount = 50, MoteStorage = 260, PlayMotes = 250;
+    // Particle kinds (Particle::Type); kinds from ParticleNoSprite on are not drawn as sprites.
+    static constexpr int ParticleFree = 0, ParticleDrift = 1, ParticleFall = 2, ParticleBounce = 3;
+    static constexpr int ParticleNoSprite = 90, ParticlePopup = 99;
+    // Ripple kinds of DoRipple.
+    static constexpr int RippleSmall = 1, RippleGem = 2, RippleBlast = 3;
+    Particle Particles[ParticleCount];
+    Ripple Ripples[RippleCount];
+    int RippleNext;
+    Mote Motes[MoteStorage];
+    void ThrowParticle(float x, float y, float ink, int colour, int type, float angle, float speed);
+    Particle* FreeParticle();   // the first free record, or nullptr when all are live
     void DoParticles();
+    void DoRipple(float x, float y, int type);
     void ResetStars(int count);
     void ClearMotes();      // zeroes the mote table (FlushGame)
     void ClearParticles();  // zeroes the Particles table (FlushGame)
@@ -139,6 +185,11 @@ public:
     int ScorePage, ScoreTimer, ScoreSlide;
     void HandleDefaultScoreboards();
     void DisplayScoreboard();
+    // Board b owns ScoreTable entries BoardStride * b .. + 9: the Top 5, then the Last 5.
+    static constexpr int BoardStride = 20, BoardPlaces = 5, LastFive = 5;
+    static constexpr int PageTop = 0, PageLast = 1, PageOnline = 2;
+    // First ScoreTable entry of board b, or -1 when the board lies outside the table.
+    static int BoardBase(int board);
     void SendScores(int reason);
 
     // ---- title and difficulty screens (title.cpp) ----
@@ -153,6 +204,9 @@ public:
     void Menu_Background();
     void Menu_Start();
     void Menu_Default(std::string choices);
+    void ActivateTitleButton(int cursor);
+    // MenuCursor values of the four title buttons, left to right.
+    static constexpr int CursorCredits = -2, CursorQuit = -1, CursorStart = 0, CursorOptions = 1;
 
     // ---- options screen (options.cpp) ----
     int OptionY, OptionScroll, OptionCursor, OptionRowCount, DragLastY;
@@ -183,6 +237,9 @@ public:
     // ---- pause screen (pause.cpp) ----
     int PauseCursor, PauseSlide, PauseIdle;
     void PauseMenu();
+    void ActivatePauseButton(int cursor);
+    // PauseCursor values of the three pause buttons, left to right.
+    static constexpr int PauseQuit = 0, PauseResume = 1, PauseOptions = 2;
 };
 
 extern MyGame ThisGame;

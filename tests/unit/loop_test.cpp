@@ -400,7 +400,7 @@ TEST_F(Loop, LaunchRunsUntilTheCloseRequestThenSaysFarewell) {
         EXPECT_EQ(G.DebugMode, 0);
         EXPECT_EQ(G.GameVersion, 1);
         EXPECT_EQ(G.BoardCount, 3);
-        EXPECT_EQ(G.LoadTo, 1);
+        EXPECT_EQ(G.LoadTo, 2);   // loading starts at step 1; the one update ran it
         EXPECT_EQ(G.GameState, StateMenu);
         EXPECT_EQ(G.MenuScreen, ScreenNone);
         EXPECT_EQ(G.LogoZoom, 1.0f);

@@ -1,0 +1,205 @@
+"""A run from the title screen, played by keys like a person: Return opens the difficulty list,
+Up picks "Easy", Return starts; five seconds of steering; Escape pauses, Resume plays on; the
+pause screen's Quit ends the run under the "Quit" / "Game" banner; the title returns with the
+score saved; Escape goes back from the list and quits from the button row. The screenshots of
+the title, play, pause and banner stay in the case's folder under the build folder."""
+
+import os
+import re
+import shutil
+import time
+
+import harness
+from harness import check
+
+WIDTH, HEIGHT = 800, 600         # the window the game opens, one pixel a virtual unit
+SCREEN_TIMEOUT = 60              # seconds to wait for a screen to show
+STEP = 0.3                       # seconds between key presses, so each lands in its own updates
+PLAY_SECONDS = 5
+SCORE_FILE = "Save_556_Brindlewick.sav"
+LOG_SCREENSHOT = r"> Saving Image - \d+x\d+  to (.*)$"
+
+# The title's clear colour, dark blue, fills the gaps of its water layers on both stages.
+TITLE_BLUE = (0, 0, 80)
+# The Start button's green circle on the title's button row.
+START_BUTTON = (400, HEIGHT - 96)
+# The pause screen: one dim colour (no channel above 80) behind "Paused!" and three buttons.
+PAUSE_DIM = 80
+# The end banner's two words, white, left and right of the middle once they have slid in.
+BANNER_WORDS = [(260, 252, 380, 300), (400, 300, 560, 348)]
+WHITE = 200                      # every channel above this counts as white
+WORD_PIXELS = 200                # white pixels each word shows at the least
+
+
+# -- screenshots --------------------------------------------------------------------------------
+
+def screenshot(game):
+    """Takes an F10 screenshot and returns its pixel rows, or None when the file could not be
+    read whole (a screenshot of the same second may be rewriting it)."""
+    mark = game.mark()
+    game.key("F10")
+    game.wait_for_log(LOG_SCREENSHOT, since=mark)
+    path = re.findall(LOG_SCREENSHOT, game.log()[mark:], re.M)[-1].strip()
+    game.wait_for_file(path)
+    try:
+        width, height, rows = harness.read_png(path)
+    except Exception:
+        return None
+    check((width, height) == (WIDTH, HEIGHT), "screenshot of %dx%d, not %dx%d" % (width, height, WIDTH, HEIGHT))
+    return path, rows
+
+
+def wait_for_screen(game, shows, what, keep=None):
+    """Takes screenshots until one shows the screen (`shows(rows)` is true); keeps that one as
+    `keep`.png in the case's folder."""
+    deadline = time.monotonic() + SCREEN_TIMEOUT
+    while True:
+        shot = screenshot(game)
+        if shot is not None and shows(shot[1]):
+            if keep:
+                shutil.copy(shot[0], game.path(keep + ".png"))
+            return
+        check(time.monotonic() < deadline, "no screenshot showed %s within %gs" % (what, SCREEN_TIMEOUT))
+        time.sleep(1.1)   # screenshots are named by the second: the next one gets a new name
+
+
+def samples(rows):
+    return [rows[y][x][:3] for y in range(0, HEIGHT, 10) for x in range(0, WIDTH, 10)]
+
+
+def share(rows, test):
+    px = samples(rows)
+    return sum(1 for p in px if test(p)) / len(px)
+
+
+def title_shown(rows):
+    return share(rows, lambda p: p == TITLE_BLUE) > 0.1
+
+
+def button_row_shown(rows):
+    r, g, b = rows[START_BUTTON[1]][START_BUTTON[0]][:3]
+    return title_shown(rows) and g > r + 60 and g > b + 60
+
+
+def pause_shown(rows):
+    px = samples(rows)
+    mode = max(set(px), key=px.count)
+    return px.count(mode) / len(px) > 0.8 and max(mode) <= PAUSE_DIM
+
+
+def play_shown(rows):
+    return share(rows, lambda p: p == TITLE_BLUE) < 0.02 and not pause_shown(rows)
+
+
+def banner_shown(rows):
+    def white(x0, y0, x1, y1):
+        return sum(1 for y in range(y0, y1) for x in range(x0, x1) if min(rows[y][x][:3]) > WHITE)
+    return not button_row_shown(rows) and all(white(*box) >= WORD_PIXELS for box in BANNER_WORDS)
+
+
+# -- the case -------------------------------------------------------------------------------------
+
+def score_file_stamp(game):
+    path = game.path(SCORE_FILE)
+    return os.stat(path).st_mtime_ns if os.path.exists(path) else None
+
+
+def press(game, *keys):
+    for k in keys:
+        game.key(k)
+        time.sleep(STEP)
+
+
+def steer(game, seconds):
+    end = time.monotonic() + seconds
+    turns = ["Left", "Right", "Left", "Left", "Right"]
+    while time.monotonic() < end:
+        game.key(turns[0], hold=0.4)
+        turns = turns[1:] + turns[:1]
+        time.sleep(0.2)
+
+
+def paused_or_ended(game):
+    """After Escape in play: True once the pause screen shows, False when the run has already
+    ended by a death and the title is back."""
+    seen = {}
+    def shows(rows):
+        if pause_shown(rows):
+            seen["paused"] = True
+        elif title_shown(rows):
+            seen["paused"] = False
+        return "paused" in seen
+    wait_for_screen(game, shows, "the pause screen, or the title after a death")
+    return seen["paused"]
+
+
+def run_from_the_title(game):
+    game.start()
+    game.wait_loaded()
+    wait_for_screen(game, button_row_shown, "the title's button row", keep="title")
+
+    # Start is selected: Return opens the difficulty list on "Normal"; Up picks "Easy".
+    stamp = score_file_stamp(game)
+    press(game, "Return", "Up", "Return")
+    wait_for_screen(game, play_shown, "play", keep="play")
+    steer(game, PLAY_SECONDS)
+
+    # Escape pauses. The hazards may have won already: then the run has ended, its score is
+    # saved on the way back to the title, and a second run, paused at once, goes on from here.
+    press(game, "Escape")
+    if not paused_or_ended(game):
+        print("the first run ended by a death; a second run is started and paused", flush=True)
+        harness.wait_until(lambda: score_file_stamp(game) != stamp, SCREEN_TIMEOUT, "the score file to be saved")
+        wait_for_screen(game, title_shown, "the title after the death")
+        time.sleep(3)   # the end banner fades over the title and holds every key until it is gone
+        shot = screenshot(game)
+        if shot is not None and button_row_shown(shot[1]):
+            press(game, "Return")   # the Escape above reached the list and went back
+        press(game, "Return")
+        wait_for_screen(game, play_shown, "play in the second run")
+        press(game, "Escape")
+        check(paused_or_ended(game), "the second run ended before it could be paused")
+    wait_for_screen(game, pause_shown, "the pause screen", keep="pause")
+
+    # The pause screen opens with Resume selected: Return plays on.
+    press(game, "Return")
+    wait_for_screen(game, play_shown, "play again after Resume")
+    check(game.running(), "the game ended during play")
+
+    # Pause again, Left to Quit, Return: the run ends under the "Quit" / "Game" banner.
+    stamp = score_file_stamp(game)
+    press(game, "Escape")
+    check(paused_or_ended(game), "the run ended before it could be paused again")
+    game.key("Left")
+    time.sleep(STEP)
+    game.key("Return")
+    wait_for_screen(game, banner_shown, "the \"Quit\" / \"Game\" banner", keep="banner")
+
+    # The return to the title records the run and saves the score file.
+    harness.wait_until(lambda: score_file_stamp(game) != stamp, SCREEN_TIMEOUT, "the score file to be saved")
+    wait_for_screen(game, title_shown, "the title after the run", keep="title_after")
+    check(game.running(), "the game ended on returning to the title")
+
+    # The title reopens on the difficulty list: Escape goes back to the button row (presses
+    # during the fading banner are not taken, so press until the row shows), and Escape there
+    # quits.
+    def back_on_the_row(rows):
+        check(game.running(), "Escape on the difficulty list ended the game")
+        return button_row_shown(rows)
+    deadline = time.monotonic() + SCREEN_TIMEOUT
+    while True:
+        game.key("Escape")
+        time.sleep(STEP)
+        shot = screenshot(game)
+        if shot is not None and back_on_the_row(shot[1]):
+            break
+        check(time.monotonic() < deadline, "Escape did not go back from the difficulty list")
+        time.sleep(1.1)
+    game.key("Escape")
+    code = game.wait_exit()
+    check(code == 0, "exit code %s, not 0" % code)
+    check(re.search(harness.LOG_FAREWELL, game.log(), re.M), "no farewell line after Escape on the title")
+
+
+if __name__ == "__main__":
+    harness.run(run_from_the_title)
