@@ -5,9 +5,11 @@ hands its cases to `run()`. Every case gets a fresh home folder `<work>/<case>` 
 the binary and a link to the generated data folder `Data/556` found beside the binary, so the
 game's saves and screenshots land there. The game starts under its own
 `xvfb-run -a -s '-screen 0 1280x1024x24'` with `ALSOFT_DRIVERS=null` (overridable); stdout and
-stderr go to `<home>/game.log`. Helpers: `wait_for_log`, `window`, `key`, `click`,
-`close_window` (the window's close box, sent as WM_DELETE_WINDOW over the X protocol),
-`wait_for_file`, `wait_exit`, `read_png`. Clean-up always ends the game and the X server.
+stderr go to `<home>/game.log`; the case runs with the home as its working folder, like the
+game. Helpers: `wait_for_log`, `wait_loaded`, `window`, `key` and `click` (held, to a focused
+window), `close_window` (the window's close box, sent as WM_DELETE_WINDOW over the X protocol),
+`screenshot` (F10), `wait_for_file`, `wait_exit`, `check_clean_exit`, `read_png`. Clean-up
+always ends the game and the X server.
 Python 3 standard library only; a missing xvfb-run or xdotool fails the test loudly.
 """
 
@@ -30,7 +32,10 @@ GAME_NUMBER = 556
 DEFAULT_TIMEOUT = 90      # seconds: CI machines are busy, a slow start is not a failure
 KEY_HOLD = 0.15           # the game polls with sticky keys off: hold keys longer than a frame
 POLL = 0.05               # seconds between checks of a waited-for condition
+FOCUS_TIMEOUT = 15        # seconds for the X server to move the input focus
+FOCUS_SETTLE = 0.5        # seconds for an unfocused game (polling every 150 ms) to see its focus
 START_TRIES = 3           # X servers started in parallel can collide on a display number
+SAVE_QUIET_POLLS = 20     # polls (of POLL seconds) without a new screenshot save: F10 is done
 LOADER_GRACE = 20         # seconds after the window within which a loader logs its first asset
 
 # The log lines of the start-up and of a clean shutdown.
@@ -38,6 +43,7 @@ LOG_WINDOW = r"> Opened Window$"
 LOG_FAREWELL = r"^Farewell happy gamer$"
 LOG_LAST_ASSET = r"> Load Image : rippleb $"   # the asset loader's last step
 LOG_FIRST_ASSET = r"> Load Font  : "           # the asset loader's first step
+LOG_SAVED = r"> Saving Image - (\d+)x(\d+)  to (.*)$"  # an F10 screenshot: width, height, path
 
 
 class Failure(AssertionError):
@@ -267,14 +273,31 @@ class Game:
         check(m is not None, "no window geometry in: " + out)
         return int(m.group(1)), int(m.group(2))
 
-    def key(self, name, hold=KEY_HOLD):
-        """Holds a key (an X keysym name such as F4, Return, q) for `hold` seconds."""
-        self.xdotool("keydown", name)
+    def focus(self):
+        """Gives the game's window the input focus if it lacks it, as a window manager does for
+        a new window: without one, a window the game re-creates (F11, Q with a digit) may be
+        left unfocused. Then waits for the game's unfocused loop, which polls only every 150 ms,
+        to see the focus, so that the next key is not shorter than its poll interval."""
+        wid = self.window()
+        if self.xdotool("getwindowfocus", check_rc=False).strip() == str(wid):
+            return
+        try:
+            self.xdotool("windowfocus", "--sync", wid, check_rc=False, timeout=FOCUS_TIMEOUT)
+        except subprocess.TimeoutExpired:
+            raise Failure("the game window %s does not take the input focus" % wid)
+        time.sleep(FOCUS_SETTLE)
+
+    def key(self, *names, hold=KEY_HOLD):
+        """Holds one key or a chord (X keysym names such as F4, Return, q) for `hold` seconds,
+        sent to the game's window."""
+        self.focus()
+        self.xdotool("keydown", "+".join(names))
         time.sleep(hold)
-        self.xdotool("keyup", name)
+        self.xdotool("keyup", "+".join(names))
 
     def click(self, x, y, button=1, hold=KEY_HOLD):
         """Presses a mouse button at window pixel (x, y), holding it for `hold` seconds."""
+        self.focus()
         self.xdotool("mousemove", "--window", self.window(), x, y)
         self.xdotool("mousedown", button)
         time.sleep(hold)
@@ -301,8 +324,51 @@ class Game:
         wait_until(ready, timeout, "file " + full)
         return full
 
+    def screenshot(self, timeout=DEFAULT_TIMEOUT):
+        """Holds F10 and returns the path of the last screenshot it saved, once the game has
+        logged no further save for a while and the file decodes. The renderer saves on every
+        frame while F10 is held, logging each save before it writes the file."""
+        since = self.mark()
+        self.key("F10")
+        self.wait_for_log(LOG_SAVED, timeout, since=since)
+        seen = []
+        def settled():
+            saves = re.findall(LOG_SAVED, self.log()[since:], re.M)
+            seen.append(len(saves))
+            return len(seen) > SAVE_QUIET_POLLS and len(set(seen[-SAVE_QUIET_POLLS:])) == 1 and saves[-1]
+        path = self.wait_for_file(wait_until(settled, timeout, "the last screenshot save")[2])
+        def decodes():
+            try:
+                return read_png(path)
+            except (Failure, OSError, zlib.error, struct.error, IndexError):
+                return None
+        wait_until(decodes, timeout, "a complete screenshot " + path)
+        return path
+
     def files(self, pattern):
         return sorted(f for f in os.listdir(self.home) if re.fullmatch(pattern, f))
+
+
+# The farewell lines of a clean shutdown, in order.
+FAREWELL = [
+    r"> Closing OpenAL Audio$",
+    r"> Closing OpenGL Window$",
+    r"^Runtime : \d+:\d\d$",
+    LOG_FAREWELL,
+    r"^-=-=-=-=-=-=-=-=-$",
+]
+
+
+def check_clean_exit(game, timeout=DEFAULT_TIMEOUT):
+    """Waits for the game to end; checks exit code 0 and the farewell lines in order."""
+    code = game.wait_exit(timeout)
+    check(code == 0, "exit code %s, not 0" % code)
+    log = game.log()
+    pos = 0
+    for pattern in FAREWELL:
+        m = re.compile(pattern, re.M).search(log, pos)
+        check(m is not None, "no farewell line %r after the previous one" % pattern)
+        pos = m.end()
 
 
 # -- X protocol: the window close request ---------------------------------------------------------
@@ -375,36 +441,18 @@ def send_delete_window(display, xauthority, window):
 
 # -- PNG files ----------------------------------------------------------------------------------
 
-def read_png(path):
-    """Decodes an 8-bit RGB or RGBA PNG: returns (width, height, rows), each row a list of
-    (r, g, b, a) tuples, top row first."""
-    with open(path, "rb") as f:
-        data = f.read()
-    check(data[:8] == b"\x89PNG\r\n\x1a\n", path + " is not a PNG file")
-    pos, idat, header = 8, b"", None
-    while pos < len(data):
-        (length,) = struct.unpack(">I", data[pos:pos + 4])
-        kind = data[pos + 4:pos + 8]
-        body = data[pos + 8:pos + 8 + length]
-        if kind == b"IHDR":
-            header = struct.unpack(">IIBBBBB", body)
-        elif kind == b"IDAT":
-            idat += body
-        pos += 12 + length
-    check(header is not None, path + " has no header")
-    width, height, depth, colour, _, _, interlace = header
-    check(depth == 8 and colour in (2, 6) and interlace == 0, path + ": only 8-bit RGB(A) is read")
-    channels = 4 if colour == 6 else 3
-    stride = width * channels
-    raw = zlib.decompress(idat)
+CHANNELS = {0: 1, 2: 3, 3: 1, 4: 2, 6: 4}   # by PNG colour type
+
+
+def _unfilter(raw, height, stride, bpp):
     rows, prev = [], bytearray(stride)
     for y in range(height):
         kind = raw[y * (stride + 1)]
         line = bytearray(raw[y * (stride + 1) + 1:(y + 1) * (stride + 1)])
         for i in range(stride):
-            left = line[i - channels] if i >= channels else 0
+            left = line[i - bpp] if i >= bpp else 0
             up = prev[i]
-            corner = prev[i - channels] if i >= channels else 0
+            corner = prev[i - bpp] if i >= bpp else 0
             if kind == 1:
                 line[i] = (line[i] + left) & 255
             elif kind == 2:
@@ -414,11 +462,65 @@ def read_png(path):
             elif kind == 4:
                 p = left + up - corner
                 pa, pb, pc = abs(p - left), abs(p - up), abs(p - corner)
-                pred = left if pa <= pb and pa <= pc else (up if pb <= pc else corner)
-                line[i] = (line[i] + pred) & 255
+                line[i] = (line[i] + (left if pa <= pb and pa <= pc else (up if pb <= pc else corner))) & 255
+        rows.append(line)
         prev = line
-        px = [tuple(line[x * channels:(x + 1) * channels]) for x in range(width)]
-        rows.append([p if channels == 4 else p + (255,) for p in px])
+    return rows
+
+
+def _samples(line, count, depth):
+    """The first `count` samples of a row, scaled to 0..255."""
+    if depth == 8:
+        return list(line[:count])
+    if depth == 16:
+        return list(line[0:2 * count:2])
+    per_byte, top = 8 // depth, (1 << depth) - 1
+    out = []
+    for i in range(count):
+        shift = 8 - depth * (i % per_byte + 1)
+        out.append((line[i // per_byte] >> shift) & top)
+    return out
+
+
+def read_png(path):
+    """Decodes a non-interlaced PNG of any colour type and depth: returns (width, height, rows),
+    each row a list of (r, g, b, a) tuples, top row first."""
+    with open(path, "rb") as f:
+        data = f.read()
+    check(data[:8] == b"\x89PNG\r\n\x1a\n", path + " is not a PNG file")
+    pos, idat, header, palette, alphas = 8, b"", None, [], b""
+    while pos < len(data):
+        (length,) = struct.unpack(">I", data[pos:pos + 4])
+        kind = data[pos + 4:pos + 8]
+        body = data[pos + 8:pos + 8 + length]
+        if kind == b"IHDR":
+            header = struct.unpack(">IIBBBBB", body)
+        elif kind == b"PLTE":
+            palette = [tuple(body[i:i + 3]) for i in range(0, len(body), 3)]
+        elif kind == b"tRNS":
+            alphas = body
+        elif kind == b"IDAT":
+            idat += body
+        pos += 12 + length
+    check(header is not None, path + " has no header")
+    width, height, depth, colour, _, _, interlace = header
+    check(colour in CHANNELS and interlace == 0, path + ": colour type %d, interlace %d" % (colour, interlace))
+    channels = CHANNELS[colour]
+    stride = (width * channels * depth + 7) // 8
+    lines = _unfilter(zlib.decompress(idat), height, stride, max(1, channels * depth // 8))
+    grey_scale = 255 // ((1 << depth) - 1) if depth < 8 else 1
+    rows = []
+    for line in lines:
+        v = _samples(line, width * channels, depth)
+        if colour == 3:
+            row = [palette[i] + ((alphas[i],) if i < len(alphas) else (255,)) for i in v]
+        elif colour in (0, 4):
+            row = [(v[x * channels] * grey_scale,) * 3 + ((v[x * channels + 1],) if colour == 4 else (255,))
+                   for x in range(width)]
+        else:
+            row = [tuple(v[x * channels:x * channels + 3]) + ((v[x * 4 + 3],) if colour == 6 else (255,))
+                   for x in range(width)]
+        rows.append(row)
     return width, height, rows
 
 
@@ -429,13 +531,18 @@ def run(*cases, argv=None):
     `<work>/<case name>`, always cleaning up; prints the log of a failed case and exits 1 if any
     case failed."""
     args = parse_args(argv)
+    binary, work, start_dir = os.path.abspath(args.game), os.path.abspath(args.work), os.getcwd()
     failed = []
     for case in cases:
         name = case.__name__
         print("=== %s" % name, flush=True)
         game = None
         try:
-            game = Game(args.game, os.path.join(args.work, name))
+            game = Game(binary, os.path.join(work, name))
+            # The case runs in the game's working folder, its home: a path the game logs
+            # relative to it (a home too long for a screenshot's full path gives a bare file
+            # name) opens the same file from the test.
+            os.chdir(game.home)
             with game:
                 case(game)
             print("--- PASS %s" % name, flush=True)
@@ -445,6 +552,8 @@ def run(*cases, argv=None):
             if game is not None:
                 print("--- game log of %s:\n%s" % (name, game.log()[-6000:]), flush=True)
             print("--- FAIL %s" % name, flush=True)
+        finally:
+            os.chdir(start_dir)
     if failed:
         print("failed: " + ", ".join(failed), flush=True)
         sys.exit(1)
