@@ -333,7 +333,7 @@ std::string ScoreServerHost();
 std::string FramedPayload(const std::string& reply);
 
 // ---- the wall clock (platform.cpp) ----
-// Milliseconds of a steady clock since an arbitrary origin. Tests may point SysClockSource
-// at their own clock to drive the game's pacing.
+// Wall-clock milliseconds of a steady clock since the process started. Tests may point
+// SysClockSource at their own clock to drive the game's pacing.
 extern long long (*SysClockSource)();
 long long SysClockMs();

@@ -14,9 +14,13 @@
 
 extern char** environ;
 
+// Taken while the program's statics are built, before main: the clock counts from here.
+static const std::chrono::steady_clock::time_point ProcessStart = std::chrono::steady_clock::now();
+
+// Wall-clock milliseconds since the process started (never processor time).
 static long long SteadyClockMs() {
     using namespace std::chrono;
-    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+    return duration_cast<milliseconds>(steady_clock::now() - ProcessStart).count();
 }
 
 long long (*SysClockSource)() = SteadyClockMs;

@@ -50,7 +50,7 @@ public:
     void RenderGame(float& width, float& height);
     void FlipFullscreen();
     int Mills();
-    long long StartTick();
+    int StartTick();
     void SetNum(int n);
     int GetNum();
     int Print(const char* text);
@@ -314,7 +314,7 @@ constexpr int BumpBand = 32;              // units taken off a screen more than 
 constexpr int BumpTop = 1, BumpLeft = 2;  // iBump: which side lost the band
 constexpr int RateWindowMs = 1000;        // length of an update or render rate sample
 constexpr int RestMaxMs = 999;            // Rest sleeps 1..RestMaxMs milliseconds
-extern long long GameStartTime;           // SysClockMs() at Begin or SetNum: origin of Mills
+extern int GameStartTime;                 // SysClockMs() at Begin or SetNum: origin of Mills
 extern int RenderCountLive;               // renders counted in the current rate sample
 extern int rw2, rh2;                      // centre of the visible virtual screen, in units
 extern int iBump;                         // 0, BumpTop or BumpLeft

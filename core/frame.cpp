@@ -7,7 +7,7 @@
 #include <cmath>
 #include <cstdio>
 
-long long GameStartTime = 0;
+int GameStartTime = 0;
 int RenderCountLive = 0;
 int rw2 = 0, rh2 = 0;
 int iBump = 0;
@@ -36,7 +36,7 @@ bool AspectUsable() { return ASys.Aspect > 0 && std::isfinite(ASys.Aspect); }
 void VornCore::Begin(int num, std::string title) {
     puts("\n-=-=-=-=-=-=-=-=-");
     puts("VornFrame - v0.95 - small games on a small framework");
-    GameStartTime = SysClockMs();
+    GameStartTime = static_cast<int>(SysClockMs());
     Active = 1;
     GameNum = num;
     MixJoy = 1;
@@ -126,10 +126,10 @@ void VornCore::FlipFullscreen() { ASys.FlipFull(); }
 
 int VornCore::Mills() { return static_cast<int>(SysClockMs() - GameStartTime); }
 
-long long VornCore::StartTick() { return GameStartTime; }
+int VornCore::StartTick() { return GameStartTime; }
 
 void VornCore::SetNum(int n) {
-    GameStartTime = SysClockMs();
+    GameStartTime = static_cast<int>(SysClockMs());
     GameNum = n;
     Rescramble();
 }

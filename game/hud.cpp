@@ -5,8 +5,6 @@
 #include <cmath>
 
 namespace {
-constexpr int BoardStride = 20;     // board b keeps its Top 5 at entries 20b .. 20b + 4
-constexpr int BoardPlaces = 5;
 constexpr float ScoreEase = 4;      // the shown score closes a quarter of the gap per update
 constexpr float ScoreY = 20, RankY = 16, LocalRankDX = 180, OnlineRankDX = -128;
 constexpr float RankSize = 0.5f, HudAlpha = 0.8f;
@@ -20,7 +18,7 @@ constexpr int ModeWithLives = 1;
 // highest place the score has not yet beaten, or the first place when it beats them all.
 template <class Entry> int NextPlace(float s, const Entry* board, int notBeaten) {
     int r = notBeaten;
-    for (int k = BoardPlaces - 1; k >= 0; k--)
+    for (int k = MyGame::BoardPlaces - 1; k >= 0; k--)
         if (s > board[k]) r = k - 1;
     return r < 0 ? 0 : r;
 }
@@ -37,9 +35,8 @@ void MyGame::DefaultScoreDisplay(int mode) {
     if (!ScreenshotMode) Text(W / 2, ScoreY, fstr("%08d", static_cast<int>(ShownScore)), AlignCentre);
 
     // A board number outside the tables (a damaged score file) shows no rank.
-    const int board = Option[OptBoard];
-    const bool boardValid = board >= 0 && board <= (ScoreEntries - BoardPlaces) / BoardStride;
-    const int first = boardValid ? BoardStride * board : 0;
+    const int first = BoardBase(Option[OptBoard]);
+    const bool boardValid = first >= 0;
     SetSize(RankSize);
     if (boardValid) {
         int r = NextPlace(s, ScoreTable + first, BoardPlaces);

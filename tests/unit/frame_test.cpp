@@ -2,7 +2,9 @@
 // an update (statistics line, hand-over) and the virtual-screen geometry of a render.
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "VornCore.h"
@@ -54,6 +56,16 @@ TEST_F(Frame, BeginPrintsTheBannerAndSetsTheFlags) {
     Now += 250;
     EXPECT_EQ(Core.Mills(), 250);
     EXPECT_EQ(Core.StartTick(), 50000);
+}
+
+TEST_F(Frame, ClockIsAnIntOfWallMillisecondsFromProcessStart) {
+    static_assert(std::is_same_v<decltype(Core.StartTick()), int>);
+    static_assert(std::is_same_v<decltype(Core.Mills()), int>);
+    // The real clock starts with the process, so its readings and StartTick fit an int
+    // however long the machine has been up.
+    const long long real = savedClock();
+    EXPECT_GE(real, 0);
+    EXPECT_LE(real, std::numeric_limits<int>::max());
 }
 
 TEST_F(Frame, SetNumRestartsTheClock) {

@@ -1,14 +1,16 @@
 // Shared fixture of the game-screen tests: ThisGame started on the fakes with the launch
 // defaults (options, default bindings), a test clock the test moves by hand, an 800 x 600
-// screen, and helpers to hold keys, move and press the mouse, run updates and read the draw
-// records of the last update.
+// screen, a scratch home folder per test, and helpers to hold keys, move and press the
+// mouse, run updates and read the draw records of the last update.
 #pragma once
 
 #include <GLFW/glfw3.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -34,6 +36,7 @@ protected:
         G.Begin(GameNumber, GameName);
         testing::internal::GetCapturedStdout();
         LaunchDefaults();
+        UseScratchHome();
         G.DebugMode = 0;
         G.LoadTo = 0;
         G.GameState = StateMenu;
@@ -54,6 +57,18 @@ protected:
         ASys.DrawTo = 0;
         ASys.iFrames[ASys.FontImage] = -1;
     }
+
+    // A fresh home folder of this test's own, so the files a screen saves land there and
+    // tests running side by side never share them.
+    void UseScratchHome() {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        home = std::filesystem::path(BRINDLEWICK_TEST_TMP) / "screens" /
+               (std::string(info->test_suite_name()) + "." + info->name());
+        std::filesystem::remove_all(home);
+        std::filesystem::create_directories(home);
+        std::snprintf(G.home, sizeof G.home, "%s", home.c_str());
+    }
+    std::filesystem::path home;
 
     // The options and bindings of a launch before the settings are read.
     void LaunchDefaults() {

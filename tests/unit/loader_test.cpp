@@ -191,6 +191,14 @@ TEST_F(Loading, WithEveryFileMissingTheLoadingScreenStillRuns67Updates) {
 TEST_F(Loading, TheLoadingScreenShowsItsTextAndBuildsTheLogoInAWave) {
     Update();
     EXPECT_TRUE(Drew("Loading...")) << "the font loaded by step 1 already writes it";
+    // Behind it an opaque gradient from (40, 0, 80) at the top to (80, 0, 40) at the bottom.
+    ASSERT_EQ(Record(0)[FieldCode], CmdRect);
+    EXPECT_EQ(std::vector<double>(Record(0) + FieldColourB, Record(0) + FieldColourB + 4),
+              (std::vector<double>{255, 40, 0, 80}));
+    EXPECT_EQ(std::vector<double>(Record(0) + FieldColourA, Record(0) + FieldColourA + 4),
+              (std::vector<double>{255, 80, 0, 40}));
+    EXPECT_EQ(std::vector<float>(ASys.DrawSet + DsClearNow, ASys.DrawSet + DsClearNow + 3),
+              (std::vector<float>{40, 0, 80}));
     EXPECT_EQ(Images(FontMain)[0][FieldColourA], 255);
     for (int update = 2; update <= 4; update++) {
         Update();
@@ -234,6 +242,21 @@ TEST_F(Loading, TheBackdropScrollsOneUnitEvery32Milliseconds) {
         EXPECT_NEAR(second[FieldY] + rh2, 300 - c.offset + 512, 1e-3);
         EXPECT_NEAR(first[FieldX] + rw2, 400, 1e-3);
         EXPECT_NEAR(first[FieldColourA], 0.3 * 255, 0.01);
+    }
+    ASys.DrawTo = 0;
+}
+
+TEST_F(Loading, TheBackdropsClearColourTurnsOneDegreeOfHueEvery64Milliseconds) {
+    ASys.iFrames[ImgBackdrop] = 1;
+    struct Case { int mills; float hue; };
+    for (const Case& c : {Case{2048, 32}, Case{2111, 32}, Case{2112, 33}, Case{64 * 200 + 63, 200}}) {
+        SCOPED_TRACE(c.mills);
+        G.SetCLSRot(c.hue, 0, 50);
+        const std::vector<float> want(ASys.DrawSet + DsClearNow, ASys.DrawSet + DsClearNow + 3);
+        G.SetCLSRot(c.hue + 90, 0, 50);
+        Now = GameStartTime + c.mills;
+        G.AddPlatBG();
+        EXPECT_EQ(std::vector<float>(ASys.DrawSet + DsClearNow, ASys.DrawSet + DsClearNow + 3), want);
     }
     ASys.DrawTo = 0;
 }

@@ -2,12 +2,16 @@
 // back), the speed factor of an update, the end-of-run banner and EndGame's first-wins rule.
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "MyGame.h"
 #include "fakes.h"
+#include "file_scratch.h"
+#include "play_fixture.h"
 
 namespace {
 long long Now = 0;
@@ -34,6 +38,9 @@ protected:
         testing::internal::CaptureStdout();
         G.Begin(556, "Brindlewick");
         testing::internal::GetCapturedStdout();
+        // The return to the title saves: into a scratch home, never the root of an empty home.
+        std::memcpy(savedHome, G.home, sizeof savedHome);
+        std::snprintf(G.home, sizeof G.home, "%s", ScratchDirForTest().c_str());
         std::fill(G.Option, G.Option + OptionCount, 0);
         G.DebugMode = 0;
         G.LoadTo = 0;
@@ -57,6 +64,7 @@ protected:
         RestSource = savedSleep;
         ASys.DrawTo = 0;
         ASys.iFrames[ASys.FontImage] = -1;
+        std::memcpy(G.home, savedHome, sizeof savedHome);
     }
 
     // One loop pass at the given Mills(); tells whether an update and a render ran in it.
@@ -75,6 +83,7 @@ protected:
 
     long long (*savedClock)();
     void (*savedSleep)(int);
+    char savedHome[sizeof(VornCore::home)] = "";
 };
 
 // The banner's records: the squares first, then the glyphs of each word by their row.
@@ -228,9 +237,12 @@ TEST_F(Loop, LoadingRunsNothingElseOfTheGame) {
     G.GameState = StateToMenu;
     G.GameOver = 1;
     G.GameOverTimer = 5;
+    G.ClearParticles();
+    G.ThrowParticle(100, 100, 0, 0, MyGame::ParticleDrift, 90, 2);
     G.Update();
     EXPECT_EQ(G.GameState, StateToMenu);
     EXPECT_EQ(G.GameOverTimer, 5);
+    EXPECT_EQ(G.Particles[0].X, 100) << "particles wait while assets load";
     G.LoadTo = 0;
     G.Update();
     EXPECT_EQ(G.GameState, StateMenu);   // LoadMenu's one update
@@ -363,31 +375,70 @@ TEST_F(Loop, BannerLocksTheLatchesAndEndsTheRun) {
     EXPECT_EQ(ASys.DrawTo, 0);
 }
 
-TEST_F(Loop, FlushGameClearsPauseAndBanner) {
+TEST_F(Loop, FlushGameClearsPauseBannerAndPlayTablesAndSeeds100Motes) {
     G.Paused = 1;
     G.GameOver = 1;
     G.GameOverTimer = 40;
+    // Every table of play filled with leftovers of a run.
+    std::memset(G.Objects, 0x41, sizeof G.Objects);
+    std::memset(&G.Player, 0x41, sizeof G.Player);
+    G.Score = G.Lives = G.ShownScore = 9;
+    std::memset(&G.RipplePush, 0x41, sizeof G.RipplePush);
+    std::memset(&G.WaterA, 0x41, sizeof G.WaterA);
+    std::memset(&G.WaterB, 0x41, sizeof G.WaterB);
+    std::memset(G.Motes, 0x41, sizeof G.Motes);
+    std::memset(G.Particles, 0x41, sizeof G.Particles);
     G.FlushGame();
     EXPECT_EQ(G.Paused, 0);
     EXPECT_EQ(G.GameOver, 0);
     EXPECT_EQ(G.GameOverTimer, 0);
+
+    auto zero = [](const void* p, size_t n) {
+        const unsigned char* b = static_cast<const unsigned char*>(p);
+        return std::all_of(b, b + n, [](unsigned char c) { return c == 0; });
+    };
+    EXPECT_TRUE(zero(G.Objects, sizeof G.Objects)) << "the whole storage, past the 512 play slots too";
+    EXPECT_TRUE(zero(&G.Player, sizeof G.Player));
+    EXPECT_EQ(G.Score + G.Lives + G.ShownScore, 0);
+    EXPECT_TRUE(zero(&G.RipplePush, sizeof G.RipplePush));
+    EXPECT_TRUE(zero(&G.WaterA, sizeof G.WaterA));
+    EXPECT_TRUE(zero(&G.WaterB, sizeof G.WaterB));
+    EXPECT_TRUE(zero(G.Particles, sizeof G.Particles));
+    // The mote table is emptied, then the first 100 are scattered over the screen and its border.
+    for (int i = 0; i < MyGame::MoteStorage; i++) {
+        SCOPED_TRACE(i);
+        const MyGame::Mote& m = G.Motes[i];
+        ASSERT_EQ(m.VY, 0);
+        if (i >= MyGame::MenuMotes) {
+            ASSERT_TRUE(zero(&m, sizeof m));
+            continue;
+        }
+        ASSERT_TRUE(m.X >= -128 && m.X <= 928 && m.Y >= -128 && m.Y <= 728) << m.X << "," << m.Y;
+        ASSERT_TRUE(m.VX >= 0.25f && m.VX <= 1);
+    }
 }
 
 TEST_F(Loop, LaunchRunsUntilTheCloseRequestThenSaysFarewell) {
-    struct Case { const char* path; const char* home; };
+    struct Case { std::string path, home; };
+    // A folder longer than the home buffer is cut to the 4,099 characters that fit.
+    const std::string deep = "/" + std::string(5000, 'd');
     const Case cases[] = {
-        {"/opt/games/brindlewick", "/opt/games"}, {"brindlewick", "."}, {".", "."},
+        {"/opt/games/brindlewick", "/opt/games"}, {"brindlewick", "."}, {".", "."}, {"", "."},
         {"C:\\Games\\bw.exe", "C:\\Games"}, {"a/b\\c/game", "a/b\\c"},
+        {deep + "/brindlewick", deep.substr(0, sizeof(VornCore::home) - 1)},
     };
+    // A home of "." reads and writes the save files in the working folder: a scratch one.
+    const std::filesystem::path workingFolder = std::filesystem::current_path();
+    std::filesystem::current_path(ScratchDirForTest());
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.path);
+        SCOPED_TRACE(c.path.substr(0, 40));
         ResetFakes();
         FakeGlfw.shouldClose = true;   // the first poll asks to quit
         G.Option[OptDebugStats] = 1;
         testing::internal::CaptureStdout();
-        G.Launch(c.path);
+        G.Launch(c.path.c_str());
         std::string out = testing::internal::GetCapturedStdout();
-        EXPECT_STREQ(G.home, c.home);
+        EXPECT_EQ(G.home, c.home);
         EXPECT_NE(out.find("VornFrame - v0.95"), std::string::npos);
         EXPECT_NE(out.find("Farewell happy gamer\n"), std::string::npos) << out;
         EXPECT_TRUE(FakeGlfw.terminated);
@@ -407,4 +458,86 @@ TEST_F(Loop, LaunchRunsUntilTheCloseRequestThenSaysFarewell) {
         EXPECT_STREQ(G.GameTitle, "Brindlewick");
         EXPECT_EQ(G.KeyValue(InputUp, 63) != 0, true);   // the default bindings are in
     }
+    std::filesystem::current_path(workingFolder);
+}
+
+// The state dispatch on a started run: the screen each update runs, what an open overlay
+// freezes, and the one update that returns to the title.
+class Dispatch : public PlayScreen {
+protected:
+    void SetUp() override {
+        PlayScreen::SetUp();
+        testing::internal::CaptureStdout();
+        G.LoadSFX(SfxJingle);
+        testing::internal::GetCapturedStdout();
+    }
+};
+
+TEST_F(Dispatch, TheUpdateInWhichPlayPausesAlreadyShowsThePauseScreen) {
+    StartRun();
+    Step();
+    EXPECT_FALSE(Drew("Paused!"));
+    Hold(GLFW_KEY_ESCAPE);
+    Step();
+    EXPECT_EQ(G.Paused, 1);
+    EXPECT_TRUE(Drew("Paused!"));
+}
+
+TEST_F(Dispatch, AnOverlayFreezesTheMainStateWhileTheParticlesRunOn) {
+    StartRun();
+    Step();
+    G.Paused = 1;
+    G.MenuScreen = ScreenOptions;   // opened from the pause screen
+    MyGame::Particle* spark = G.FreeParticle();
+    ASSERT_NE(spark, nullptr);
+    G.ThrowParticle(400, 300, 0, 0, MyGame::ParticleDrift, 90, 2);
+    Step();
+    EXPECT_FALSE(Drew("Paused!")) << "the pause screen waits under the overlay";
+    EXPECT_FLOAT_EQ(spark->X, 402) << "particles run over every overlay";
+    G.MenuScreen = ScreenNone;   // the overlay closes: back to the pause screen
+    Step();
+    EXPECT_TRUE(Drew("Paused!"));
+    EXPECT_EQ(G.Paused, 1);
+
+    // The return to the title waits for the overlay too.
+    G.GameState = StateToMenu;
+    G.MenuScreen = ScreenCredits;
+    Step();
+    EXPECT_EQ(G.GameState, StateToMenu);
+}
+
+TEST_F(Dispatch, TheReturnToTheTitleRecordsSavesStopsTheMusicAndPlaysTheJingle) {
+    testing::internal::CaptureStdout();
+    G.PlayMusic(GameMusic);
+    testing::internal::GetCapturedStdout();
+    ASSERT_EQ(ASys.MusicPlaying, MusicOgg);
+    const std::filesystem::path home = ScratchDirForTest();
+    std::snprintf(G.home, sizeof G.home, "%s", home.c_str());
+    int* board = G.ScoreTable + MyGame::BoardBase(G.Option[OptBoard]);
+    const std::vector<int> kept(board, board + 10);
+    const std::vector<int> before = {500, 400, 300, 200, 100, 1, 2, 3, 4, 5};
+    std::copy(before.begin(), before.end(), board);
+    G.Score = 50;
+    G.GameState = StateToMenu;   // the banner has just run out
+    G.GameOver = G.GameOverReason = MyGame::EndDeath;
+    G.GameOverTimer = 121;
+    const int sounds = SoundsPlayed();
+    Step();
+    const std::vector<int> after(board, board + 10);
+    std::copy(kept.begin(), kept.end(), board);
+
+    EXPECT_EQ(G.GameState, StateMenu);
+    EXPECT_EQ(G.GameOver, 0);
+    EXPECT_EQ(after, (std::vector<int>{500, 400, 300, 200, 100, 50, 1, 2, 3, 4})) << "the run is on the Last 5";
+    EXPECT_TRUE(std::filesystem::exists(home / MyGame::SettingsFile));
+    EXPECT_TRUE(std::filesystem::exists(home / G.GameSaveFile()));
+    EXPECT_EQ(ASys.MusicPlaying, MusicNone);
+    EXPECT_EQ(SoundsPlayed(), sounds + 1);
+    EXPECT_EQ(LastSound(), SfxJingle);
+    EXPECT_EQ(LastPitch(), 1);
+    // The banner keeps its words and fades out over the title screen.
+    EXPECT_EQ(G.GameOverReason, MyGame::EndDeath);
+    EXPECT_NEAR(G.GameOverTimer, 121 - 3 * G.dt, 1e-4);
+    EXPECT_TRUE(Drew("Game"));
+    EXPECT_TRUE(Drew("Over"));
 }

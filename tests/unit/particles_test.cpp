@@ -122,6 +122,19 @@ TEST_F(Particles, BouncingSparksAreSentUpFromBelowTheirFloorUntilTheyFade) {
     EXPECT_GE(bounces, 2);
 }
 
+TEST_F(Particles, ABouncingSparkTurnsByItsSideSpeedNotByItsFloor) {
+    G.ThrowParticle(400, 100, 0, 0, MyGame::ParticleBounce, 90, 1.5f);
+    float rot = First().Rot;
+    for (int n = 1; n <= 5; n++) {
+        SCOPED_TRACE(n);
+        Step();
+        rot = std::fmod(rot + 1.5f, 360.0f);
+        const auto sparks = Images(ImgParticles);
+        ASSERT_EQ(sparks.size(), 1u);
+        EXPECT_NEAR(sparks[0][FieldRotation], rot, 1e-3);
+    }
+}
+
 TEST_F(Particles, AScorePopupShowsItsNumberRisingInItsHueFor31Updates) {
     G.Score = 0;
     G.Gimme(50, 300, 200, 240);
@@ -139,6 +152,7 @@ TEST_F(Particles, AScorePopupShowsItsNumberRisingInItsHueFor31Updates) {
         EXPECT_EQ(glyphs[0][FieldColourA + 1], 0);    // hue 240: blue
         EXPECT_EQ(glyphs[0][FieldColourA + 3], 255);
         EXPECT_NEAR(ScreenY(glyphs[0]), y, 1e-3);
+        EXPECT_FLOAT_EQ(SizeOf(glyphs[0]), 0.5f);
         step -= 0.05f;   // rising ever faster
         y += step;
     }

@@ -56,6 +56,100 @@ TEST_F(Play, ARunStartsFacingRightWithMusicAndAnEmptyField) {
     EXPECT_TRUE(Images(ImgGfx).empty()) << "the start of a run draws no play yet";
 }
 
+// One update draws in its fixed order: backdrop, motes, ripples, trail, objects, the water
+// layers over them, the HUD, then the pause button.
+TEST_F(Play, OneUpdateDrawsBackdropMotesRipplesTrailObjectsWaterHudAndPauseButton) {
+    StartRun();
+    Step();
+    G.ClearObjects();
+    Put(3, MyGame::ObjGem, 600, 450);
+    G.DoRipple(300, 200, MyGame::RippleSmall);
+    const float rippleAlpha = G.Ripples[G.RippleNext].Alpha;
+    Step();
+
+    // Runs of records of one kind: a shape's command code, or an image's slot.
+    std::vector<std::pair<int, int>> runs;
+    for (int i = 0; i < RecordCount(); i++) {
+        const double* r = Record(i);
+        const int kind = r[FieldCode] == CmdImage ? static_cast<int>(r[FieldSlot]) : -static_cast<int>(r[FieldCode]);
+        if (runs.empty() || runs.back().first != kind) runs.push_back({kind, 0});
+        runs.back().second++;
+    }
+    const std::vector<std::pair<int, int>> want = {
+        {-CmdRect, 1},  {ImgParticles, MyGame::PlayMotes}, {ImgRipple, 1}, {ImgGfx, 10 + 1},
+        {ImgRippleB, 18}, {FontMain, 0}, {ImgOptions, 3}, {ImgIcons, 1},   // text: any count
+    };
+    ASSERT_EQ(runs.size(), want.size()) << DrawnText();
+    for (size_t k = 0; k < want.size(); k++) {
+        SCOPED_TRACE(k);
+        EXPECT_EQ(runs[k].first, want[k].first);
+        if (want[k].first != FontMain) {
+            EXPECT_EQ(runs[k].second, want[k].second);
+        }
+    }
+    const auto gem = Images(ImgGfx, MyGame::ObjGem);
+    ASSERT_EQ(gem.size(), 1u);
+    EXPECT_FLOAT_EQ(ScreenX(gem[0]), 600);
+
+    // The backdrop: 256 units larger than the screen, blue at the top, black at the bottom.
+    const double* backdrop = Record(0);
+    EXPECT_FLOAT_EQ(ScreenX(backdrop), 400);
+    EXPECT_FLOAT_EQ(static_cast<float>(std::fabs(backdrop[FieldW])), 1056);
+    EXPECT_FLOAT_EQ(static_cast<float>(std::fabs(backdrop[FieldH])), 856);
+    EXPECT_NEAR(backdrop[FieldColourB], 0.4 * 255, 0.01);
+    EXPECT_EQ(backdrop[FieldColourB + 3], 80);
+    EXPECT_EQ(backdrop[FieldColourA + 3], 0);
+    // Motes small and faint; a ripple at half its faded alpha.
+    const double* mote = Record(1);
+    EXPECT_FLOAT_EQ(SizeOf(mote), 0.3f);
+    EXPECT_NEAR(mote[FieldColourA], 0.15 * 255, 0.01);
+    const auto ripple = Images(ImgRipple);
+    ASSERT_EQ(ripple.size(), 1u);
+    EXPECT_NEAR(ripple[0][FieldColourA], (rippleAlpha - 0.05f) * 0.5f * 255, 0.01);
+    EXPECT_FLOAT_EQ(ScreenX(ripple[0]), 300);
+}
+
+// The background motes drift right and up, are pushed along the creature's heading near its
+// head, and wrap eight units outside the screen.
+TEST_F(Play, MotesDriftTakeTheCreaturesWakeAndWrapOutsideTheScreen) {
+    struct Case { const char* name; float dx, dy; float wantX, wantY, wantVX; };
+    const Case cases[] = {
+        // Relative to the head, which faces right: behind it within 45 units, pushed right
+        // by its distance after the drift times 0.01 times 0.2.
+        {"in the wake", -20, 0, -19.85f, -0.075f, 19.85f * 0.01f * 0.2f},
+        {"beyond the wake", -60, 0, -59.85f, -0.075f, 0},
+        {"diagonal beyond 45", -40, 40, -39.85f, 39.925f, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        StartRun();
+        Step();
+        G.ClearObjects();
+        MyGame::Mote& m = G.Motes[0];
+        m = MyGame::Mote{};
+        const float hx = G.Player.X, hy = G.Player.Y;
+        m.X = hx + c.dx;
+        m.Y = hy + c.dy;
+        Step();
+        EXPECT_NEAR(m.X, hx + c.wantX, 1e-3);
+        EXPECT_NEAR(m.Y, hy + c.wantY, 1e-3);
+        EXPECT_NEAR(m.VX, c.wantVX, 1e-5);
+        EXPECT_NEAR(m.VY, 0, 1e-6) << "the head faces right";
+    }
+    struct Wrap { float x, y, wantX, wantY; };
+    const Wrap wraps[] = {{807.9f, 300, -8.0f + 0.05f, 299.925f}, {400, -7.95f, 400.15f, 607.975f}};
+    for (const Wrap& w : wraps) {
+        SCOPED_TRACE(testing::Message() << w.x << "," << w.y);
+        MyGame::Mote& m = G.Motes[1];
+        m = MyGame::Mote{};
+        m.X = w.x;
+        m.Y = w.y;
+        Step();
+        EXPECT_NEAR(m.X, w.wantX, 1e-3);
+        EXPECT_NEAR(m.Y, w.wantY, 1e-3);
+    }
+}
+
 TEST_F(Play, TheCreatureSpeedsUpByATenthPerUpdateUpToFive) {
     StartRun();
     float x = G.Player.X;
@@ -380,6 +474,24 @@ TEST_F(Play, AfterDeathTheUnseenHeadSwimsOnAndHazardsKeepHoming) {
     EXPECT_TRUE(StepUntil([&] { return G.GameState != StatePlay; }, 200));
 }
 
+// A run quit from the pause screen plays on under its banner: touches and scoring go on,
+// and a fatal touch neither kills nor stops the music.
+TEST_F(Play, UnderTheQuitBannerAFatalTouchDoesNothing) {
+    StartRun();
+    Step();
+    G.EndGame(MyGame::EndQuit);
+    G.ClearObjects();
+    PutAtHead(3, MyGame::ObjHazard);
+    PutAtHead(4, MyGame::ObjGem);
+    Step();
+    EXPECT_EQ(G.Player.Dead, 0);
+    EXPECT_EQ(G.GameOver, MyGame::EndQuit);
+    EXPECT_EQ(ASys.MusicPlaying, MusicOgg);
+    EXPECT_EQ(LiveParticles(G, MyGame::ParticleDrift), 0);
+    EXPECT_EQ(G.Score, 10) << "the gem is still eaten";
+    EXPECT_FALSE(Images(ImgGfx, 0).empty()) << "the trail is still drawn";
+}
+
 TEST_F(Play, EscapeAndStartPauseOnlyAfterTheirLatchIsReleased) {
     StartRun();
     Step();
@@ -449,9 +561,15 @@ TEST_F(Play, TheWaterLayersWrapAndDrawNineTilesEach) {
     G.WaterA.VX = G.WaterA.TargetVX = 0.3f;
     G.WaterB.Y = 0.1f;
     G.WaterB.VY = G.WaterB.TargetVY = -0.3f;
+    // A drift away from its target moves the layer first and then eases by 1/128 of the gap.
+    G.WaterA.Y = 500;
+    G.WaterA.VY = 0.2f;
+    G.WaterA.TargetVY = -0.2f;
     Step();
     EXPECT_NEAR(G.WaterA.X, 0.2f, 1e-3);
     EXPECT_NEAR(G.WaterB.Y, 1023.8f, 1e-3);
+    EXPECT_NEAR(G.WaterA.Y, 500.2f, 1e-4);
+    EXPECT_NEAR(G.WaterA.VY, 0.2f - 0.4f / 128, 1e-6);
     const auto tiles = Images(ImgRippleB);
     ASSERT_EQ(tiles.size(), 18u);
     for (size_t k = 0; k < tiles.size(); k++) {
