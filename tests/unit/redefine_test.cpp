@@ -7,7 +7,6 @@
 #include <fstream>
 #include <iterator>
 
-#include "file_scratch.h"
 #include "game_fixture.h"
 
 namespace {
@@ -27,10 +26,6 @@ protected:
         G.RedefineColumn = 0;
         G.CaptureTimer = G.TestTimer = G.CaptureDelay = 0;
         G.LockKeys();
-    }
-    void TearDown() override {
-        strcpy(G.home, ".");
-        GameScreen::TearDown();
     }
     void Select(int row, int column) {
         G.RedefineRow = row;
@@ -284,8 +279,6 @@ TEST_F(RedefineScreen, CaptureTimesOutWithoutChangingAnyBinding) {
 }
 
 TEST_F(RedefineScreen, SaveWritesTheBindingsAndReturnsToOptionsWithEveryLatchSet) {
-    const std::string dir = ScratchDirForTest();
-    snprintf(G.home, sizeof G.home, "%s", dir.c_str());
     G.SetKey(InputButton1, GLFW_KEY_G);   // as a capture leaves it
     Step();
     Select(RowSave, 0);
@@ -297,7 +290,7 @@ TEST_F(RedefineScreen, SaveWritesTheBindingsAndReturnsToOptionsWithEveryLatchSet
     EXPECT_TRUE(std::all_of(G.KeyLatch, G.KeyLatch + MyGame::LatchCount, [](int l) { return l == 1; }));
 
     // Settings.sav: options 0..99, then each input's 64 binding rows, 4-byte little-endian ints.
-    std::ifstream in(dir + "/Settings.sav", std::ios::binary);
+    std::ifstream in(home / "Settings.sav", std::ios::binary);
     const std::vector<unsigned char> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     const size_t at = 4 * (OptionsInSettings + InputButton1 * BindRows + BindLastRow);
     ASSERT_GE(bytes.size(), at + 4);
