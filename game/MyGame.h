@@ -77,10 +77,6 @@ public:
     static constexpr int LatchCount = 100;
     static constexpr int MenuMotes = 100;        // motes seeded by FlushGame
 
-    // Methods still to come: the loop already calls them; until their screens are built
-    // each is defined with an empty body in its own screen's file (named after the section
-    // below), so every screen can be filled in on its own.
-
     // ---- asset loader, loading screen, backdrop (loader.cpp) ----
     void Loader();
     void LoadingScreen();

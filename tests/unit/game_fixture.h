@@ -129,6 +129,29 @@ protected:
         return s;
     }
     bool Drew(const std::string& text) const { return DrawnText().find(text) != std::string::npos; }
+    // One drawn line of text: glyph records that follow each other at the same y, with the
+    // screen position of its first glyph and that glyph's colour A (alpha 0..255 first).
+    struct DrawnLine {
+        std::string text;
+        double x, y;
+        double alpha, red, green, blue;
+    };
+    std::vector<DrawnLine> TextLines() const {
+        std::vector<DrawnLine> lines;
+        bool open = false;
+        for (int i = 0; i < DrawToRT; i++) {
+            const double* rec = Record(i);
+            if (rec[FieldCode] != CmdImage || rec[FieldSlot] != ASys.FontImage) { open = false; continue; }
+            const double y = rec[FieldY] + rh2;
+            if (!open || lines.back().y != y) {
+                const double* c = rec + FieldColourA;
+                lines.push_back({"", rec[FieldX] + rw2, y, c[0], c[1], c[2], c[3]});
+                open = true;
+            }
+            lines.back().text += static_cast<char>(rec[FieldFrame] + FontFirstChar);
+        }
+        return lines;
+    }
 
 private:
     long long (*savedClock)() = nullptr;
