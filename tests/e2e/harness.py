@@ -4,10 +4,11 @@ Each test script runs `python3 test_x.py --game <binary> --work <dir>` (ctest pa
 hands its cases to `run()`. Every case gets a fresh home folder `<work>/<case>` holding a copy of
 the binary and a link to the generated data folder `Data/556` found beside the binary, so the
 game's saves and screenshots land there. The game starts under its own
-`xvfb-run -a -s '-screen 0 1280x1024x24'` with `ALSOFT_DRIVERS=null` (overridable); stdout and
-stderr go to `<home>/game.log`; the case runs with the home as its working folder, like the
-game. Helpers: `wait_for_log`, `wait_loaded`, `window`, `key` and `click` (held, to a focused
-window), `close_window` (the window's close box, sent as WM_DELETE_WINDOW over the X protocol),
+`xvfb-run -a -s '-screen 0 1280x1024x24 -noreset'` with `ALSOFT_DRIVERS=null` (overridable);
+stdout and stderr go to `<home>/game.log`; the case runs with the home as its working folder,
+like the game. Helpers: `wait_for_log`, `wait_loaded`, `window`, `key` and `click` (held, to a
+focused window), `press_until` (a key pressed again until its effect shows), `quit`,
+`close_window` (the window's close box, sent as WM_DELETE_WINDOW over the X protocol),
 `screenshot` (F10), `wait_for_file`, `wait_exit`, `check_clean_exit`, `read_png`. Clean-up
 always ends the game and the X server.
 Python 3 standard library only; a missing xvfb-run or xdotool fails the test loudly.
@@ -27,10 +28,21 @@ import traceback
 import zlib
 
 XVFB_SCREEN = "-screen 0 1280x1024x24"
+# Without -noreset the server resets when its last client leaves: the game's quitting would
+# then cut off the X connections of the test's own tools (the release of the quitting key).
+XVFB_ARGS = XVFB_SCREEN + " -noreset"
 WINDOW_TITLE = "Brindlewick"
 GAME_NUMBER = 556
 DEFAULT_TIMEOUT = 90      # seconds: CI machines are busy, a slow start is not a failure
 KEY_HOLD = 0.15           # the game polls with sticky keys off: hold keys longer than a frame
+# A key whose repeat would change the outcome (a menu move, a toggle) cannot be pressed again
+# when its press was lost, so it is held longer: a frame of a loaded machine can outlast
+# KEY_HOLD. The game's held-key repeats start after far more updates than this spans.
+MENU_HOLD = 0.3
+PRESS_ANSWER = 3          # seconds for a press's effect to show before the key is pressed again
+PRESSES = 5               # presses (each held twice as long as the one before) before giving up
+RELEASE_GRACE = 10        # seconds for a game whose key release failed to be found ending
+SHOT_MTIME_SLACK = 0.05   # seconds file times may lag the clock (the kernel's coarse clock)
 POLL = 0.05               # seconds between checks of a waited-for condition
 FOCUS_TIMEOUT = 15        # seconds for the X server to move the input focus
 FOCUS_SETTLE = 0.5        # seconds for an unfocused game (polling every 150 ms) to see its focus
@@ -106,7 +118,7 @@ class XServer:
 
     def _start(self):
         self.proc = subprocess.Popen(
-            ["xvfb-run", "-a", "-s", XVFB_SCREEN, "sh", "-c", self.HELPER],
+            ["xvfb-run", "-a", "-s", XVFB_ARGS, "sh", "-c", self.HELPER],
             stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
             start_new_session=True, text=True)
         self.display = self.proc.stdout.readline().strip()
@@ -287,13 +299,51 @@ class Game:
             raise Failure("the game window %s does not take the input focus" % wid)
         time.sleep(FOCUS_SETTLE)
 
+    def visible_window(self):
+        """The id of the game's visible window now, or None: no waiting."""
+        ids = self.xdotool("search", "--onlyvisible", "--name", "^%s$" % WINDOW_TITLE, check_rc=False).split()
+        return int(ids[-1]) if ids else None
+
     def key(self, *names, hold=KEY_HOLD):
         """Holds one key or a chord (X keysym names such as F4, Return, q) for `hold` seconds,
-        sent to the game's window."""
+        sent to the game's window. A release that fails because the press ended the game (and
+        with it the X server's last client) is no failure."""
+        chord = "+".join(names)
         self.focus()
-        self.xdotool("keydown", "+".join(names))
+        self.xdotool("keydown", chord)
         time.sleep(hold)
-        self.xdotool("keyup", "+".join(names))
+        try:
+            self.xdotool("keyup", chord)
+        except Failure:
+            try:
+                self.wait_exit(RELEASE_GRACE)
+            except Failure:
+                raise Failure("xdotool keyup %s failed while the game runs" % chord)
+
+    def press_until(self, names, done, what, hold=KEY_HOLD):
+        """Holds a key or chord until done() returns a true value, which is returned: waits up
+        to PRESS_ANSWER seconds after each press and presses again, held twice as long, up to
+        PRESSES times. Under load one frame can outlast a hold, and a press that no poll saw
+        is lost. Only for keys whose repeat cannot change the outcome (F10, F4)."""
+        for _ in range(PRESSES):
+            self.key(*names, hold=hold)
+            try:
+                return wait_until(done, PRESS_ANSWER, what)
+            except Failure:
+                check(self.running(), "the game ended (code %s) before %s" % (self.proc.returncode, what))
+            print("no %s within %gs of %s held %gs: pressed again" % (what, PRESS_ANSWER, "+".join(names), hold),
+                  flush=True)
+            hold *= 2
+        raise Failure("no %s after %d presses of %s" % (what, PRESSES, "+".join(names)))
+
+    def quit(self, *names, timeout=DEFAULT_TIMEOUT):
+        """Holds F4 (or the given key, where it quits and its repeat does too) until the game
+        ends; returns its exit code. The key is pressed again only while the window still shows:
+        a game whose window is gone is already closing down."""
+        names = names or ("F4",)
+        ended = lambda: not self.running() or self.visible_window() is None
+        self.press_until(names, ended, "the game closing after " + "+".join(names))
+        return self.wait_exit(timeout)
 
     def click(self, x, y, button=1, hold=KEY_HOLD):
         """Presses a mouse button at window pixel (x, y), holding it for `hold` seconds."""
@@ -325,24 +375,27 @@ class Game:
         return full
 
     def screenshot(self, timeout=DEFAULT_TIMEOUT):
-        """Holds F10 and returns the path of the last screenshot it saved, once the game has
-        logged no further save for a while and the file decodes. The renderer saves on every
-        frame while F10 is held, logging each save before it writes the file."""
+        """Presses F10 (again when no save follows, see press_until) and returns the full path
+        of the last screenshot saved, once the game has logged no further save for a while and
+        the file, written since the first press, is a complete PNG. The renderer saves on every
+        frame while F10 is held, logging each save before it writes the file, and names files
+        by the second: an older file of the same name is not taken for the new one."""
         since = self.mark()
-        self.key("F10")
-        self.wait_for_log(LOG_SAVED, timeout, since=since)
+        pressed = time.time() - SHOT_MTIME_SLACK
+        self.press_until(("F10",), lambda: self.log_count(LOG_SAVED, since), "a screenshot save")
         seen = []
         def settled():
             saves = re.findall(LOG_SAVED, self.log()[since:], re.M)
             seen.append(len(saves))
             return len(seen) > SAVE_QUIET_POLLS and len(set(seen[-SAVE_QUIET_POLLS:])) == 1 and saves[-1]
-        path = self.wait_for_file(wait_until(settled, timeout, "the last screenshot save")[2])
-        def decodes():
+        name = wait_until(settled, timeout, "the last screenshot save")[2]
+        path = os.path.abspath(name if os.path.isabs(name) else self.path(name))
+        def complete():
             try:
-                return read_png(path)
-            except (Failure, OSError, zlib.error, struct.error, IndexError):
-                return None
-        wait_until(decodes, timeout, "a complete screenshot " + path)
+                return os.stat(path).st_mtime >= pressed and png_complete(path)
+            except OSError:
+                return False
+        wait_until(complete, timeout, "a complete screenshot " + path + " written after the press")
         return path
 
     def files(self, pattern):
@@ -480,6 +533,33 @@ def _samples(line, count, depth):
         shift = 8 - depth * (i % per_byte + 1)
         out.append((line[i // per_byte] >> shift) & top)
     return out
+
+
+def png_complete(path):
+    """True when the file is a whole PNG: every chunk there with its CRC, up to IEND, and the
+    image data a whole zlib stream."""
+    with open(path, "rb") as f:
+        data = f.read()
+    if data[:8] != b"\x89PNG\r\n\x1a\n":
+        return False
+    pos, idat = 8, b""
+    while pos + 12 <= len(data):
+        (length,) = struct.unpack(">I", data[pos:pos + 4])
+        kind, body = data[pos + 4:pos + 8], data[pos + 8:pos + 8 + length]
+        crc = data[pos + 8 + length:pos + 12 + length]
+        if len(body) != length or len(crc) != 4 or struct.unpack(">I", crc)[0] != zlib.crc32(kind + body):
+            return False
+        if kind == b"IDAT":
+            idat += body
+        if kind == b"IEND":
+            try:
+                decompressor = zlib.decompressobj()
+                decompressor.decompress(idat)
+                return decompressor.eof
+            except zlib.error:
+                return False
+        pos += 12 + length
+    return False
 
 
 def read_png(path):

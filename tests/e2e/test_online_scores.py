@@ -146,11 +146,11 @@ def swim_a_run_on_easy(game):
     """Starts a run on Easy from the title, sweeps the water in turns and straight stretches
     (gems to eat, no hazards to meet), then quits it from the pause screen unless it ended on
     its own. Returns once the title is back (the score file is written then)."""
-    game.key("Return")    # Start
+    game.key("Return", hold=harness.MENU_HOLD)    # Start
     time.sleep(MENU_GAP)
-    game.key("Up")        # from Normal to Easy
+    game.key("Up", hold=harness.MENU_HOLD)        # from Normal to Easy
     time.sleep(MENU_GAP)
-    game.key("Return")
+    game.key("Return", hold=harness.MENU_HOLD)
     ended = lambda: os.path.exists(game.path(SCORE_FILE))
     deadline = time.monotonic() + SWIM_SECONDS
     turn = "Left"
@@ -159,11 +159,11 @@ def swim_a_run_on_easy(game):
         time.sleep(STRAIGHT)
         turn = "Right" if turn == "Left" else "Left"
     if not ended():
-        game.key("Escape")    # pause, Resume selected
+        game.key("Escape", hold=harness.MENU_HOLD)    # pause, Resume selected
         time.sleep(MENU_GAP)
-        game.key("Left")      # Quit
+        game.key("Left", hold=harness.MENU_HOLD)      # Quit
         time.sleep(MENU_GAP)
-        game.key("Return")
+        game.key("Return", hold=harness.MENU_HOLD)
     wait_until(ended, RUN_END, "the end of the run (the score file)")
 
 

@@ -26,14 +26,13 @@ MOTION_FROM_MUSIC = 3
 SETTLE_TRIES = 20          # screenshots taken until two in a row agree on the rows
 MOST_DIFFERING = 0.002     # share of row pixels two views of the same rows may differ by
 RELEASE_GAP = 0.15         # seconds between two presses, so the game sees every release
-NAME_SECOND = 1.1          # screenshot names count seconds: a wait gives the next its own name
 TITLE_SETTLE = 1           # seconds for the title's first updates, which take the opening latches
 
 
 def press(game, name, times=1):
     """Taps a key `times` times; each press and each gap spans several updates."""
     for _ in range(times):
-        game.key(name)
+        game.key(name, hold=harness.MENU_HOLD)
         time.sleep(RELEASE_GAP)
 
 
@@ -58,17 +57,6 @@ def open_options(game):
     press(game, "Return")
 
 
-def screenshot(game):
-    """Takes an F10 screenshot and returns the decoded picture."""
-    before = set(game.files(r"Screenshot_.*\.png"))
-    press(game, "F10")
-    new = harness.wait_until(lambda: set(game.files(r"Screenshot_.*\.png")) - before, harness.DEFAULT_TIMEOUT,
-                             "a new screenshot")
-    path = game.wait_for_file(sorted(new)[0])
-    time.sleep(NAME_SECOND)
-    return harness.read_png(path)
-
-
 def crop(picture, centre):
     _, _, rows = picture
     cx, cy = centre
@@ -86,7 +74,7 @@ def settled_rows(game):
     """The two rows once the list has stopped scrolling: two screenshots in a row agree."""
     last = None
     for _ in range(SETTLE_TRIES):
-        picture = screenshot(game)
+        picture = harness.read_png(game.screenshot())
         rows = (crop(picture, MUSIC_ROW), crop(picture, MOTION_ROW))
         if last is not None and all(differing(a, b) <= MOST_DIFFERING for a, b in zip(rows, last)):
             return rows
@@ -115,8 +103,7 @@ def options_are_kept(game):
     press(game, "Escape")                   # leave the options screen (it saves)
     saved = settings_options(game)
     check(saved[OPT_MUSIC_VOL] == DEFAULT_VOLUME - 2, "music volume %d saved on leaving" % saved[OPT_MUSIC_VOL])
-    press(game, "Escape")                   # quit from the title
-    check(game.wait_exit() == 0, "the game did not end cleanly")
+    check(game.quit("Escape") == 0, "the game did not end cleanly")   # Escape on the title quits
 
     saved = settings_options(game)
     check(saved[OPT_MUSIC_VOL] == DEFAULT_VOLUME - 2, "music volume %d in %s" % (saved[OPT_MUSIC_VOL], SETTINGS))
@@ -129,8 +116,7 @@ def options_are_kept(game):
     press(game, "Down", ROWS_DOWN_TO_MOTION)
     relaunched = settled_rows(game)
     check(same_rows(relaunched, changed), "after a relaunch the options screen does not show the kept values")
-    press(game, "F4")
-    check(game.wait_exit() == 0, "the relaunched game did not end cleanly")
+    check(game.quit() == 0, "the relaunched game did not end cleanly")
 
 
 if __name__ == "__main__":

@@ -23,10 +23,9 @@ LOAD_ORDER = [
 
 SURVIVE_SECONDS = 3
 TITLE_SETTLE = 1.5
-SHOT_GAP = 0.3            # lets the renders of one F10 press finish before the next press
+MENU_STEP = 0.3           # between the keys that walk the title screen
 SCORE_FILE = "Save_556_Brindlewick.sav"   # written when a run ends and the title returns
 RUN_TIMEOUT = 180         # seconds for a circling creature on Hard to be caught
-LOG_SCREENSHOT = r"> Saving Image - \d+x\d+  to (.+)$"
 
 # Regions of the 800 x 600 screen (x0, y0, x1, y1).
 SCORE_STRIP = (330, 8, 470, 32)     # the score display, centred at the top
@@ -35,8 +34,7 @@ SAMPLES = [(60, 450), (740, 450), (60, 120), (740, 120), (400, 560)]   # away fr
 
 
 def check_clean_exit(game):
-    game.key("F4")
-    code = game.wait_exit()
+    code = game.quit()
     check(code == 0, "exit code %s, not 0" % code)
     check(re.search(r"^Farewell happy gamer$", game.log(), re.M), "no farewell line")
 
@@ -86,30 +84,17 @@ class Shot:
         return tinted == len(SAMPLES)
 
 
-class Camera:
-    def __init__(self, game):
-        self.game = game
-        self.last = 0.0
+def shoot(game):
+    """Takes an F10 screenshot and returns it decoded; the file is removed once read, so that
+    the many shots of a run do not pile up."""
+    path = game.screenshot()
+    shot = Shot(path)
+    os.remove(path)
+    return shot
 
-    def shoot(self):
-        """Takes an F10 screenshot and returns it decoded. The file is removed once read, so a
-        later shot in the same second (which gets the same name) is waited for afresh."""
-        wait = self.last + SHOT_GAP - time.monotonic()
-        if wait > 0:
-            time.sleep(wait)
-        mark = self.game.mark()
-        self.game.key("F10", hold=0.05)
-        self.last = time.monotonic()
-        name = self.game.wait_for_log(LOG_SCREENSHOT, since=mark).group(1).strip()
-        path = self.game.wait_for_file(name)   # a name without a folder lies in the home folder
-        time.sleep(0.2)   # the same second's later shots rewrite the file: let them finish
-        self.game.wait_for_file(path)
-        shot = Shot(path)
-        os.remove(path)
-        return shot
 
-    def until(self, condition, timeout, what):
-        return wait_until(lambda: condition(self.shoot()), timeout, what)
+def shoot_until(game, condition, timeout, what):
+    return wait_until(lambda: condition(shoot(game)), timeout, what)
 
 
 # -- cases --------------------------------------------------------------------------------------
@@ -147,7 +132,7 @@ def missing_and_broken_assets_are_skipped(game):
     log = loaded_and_alive(game)
     check(log.count("> OMGERRORZ") == 2, "the two bad pictures were not both reported")
     check("> Error Opening Wave" in log, "the missing sound was not reported")
-    Camera(game).shoot()   # the game still draws and answers keys
+    shoot(game)   # the game still draws and answers keys
     check_clean_exit(game)
 
 
@@ -155,17 +140,14 @@ def a_run_started_by_keys_ends_when_the_creature_is_caught(game):
     game.start()
     game.wait_loaded()
     time.sleep(TITLE_SETTLE)   # the loading screen's last frame and colours give way to the title
-    camera = Camera(game)
-    title = camera.shoot()
+    title = shoot(game)
     check(not title.in_play() and not title.banner(), "the title screen looks like play")
 
     # Title: Return confirms Start; the difficulty list: Down to Hard, Return starts the run.
-    game.key("Return")
-    time.sleep(0.3)
-    game.key("Down")
-    time.sleep(0.3)
-    game.key("Return")
-    camera.until(lambda s: s.in_play(), 30, "the play screen with its score display")
+    for key in ("Return", "Down", "Return"):
+        game.key(key, hold=harness.MENU_HOLD)
+        time.sleep(MENU_STEP)
+    shoot_until(game, lambda s: s.in_play(), 30, "the play screen with its score display")
 
     # Swimming in tight circles, the creature is soon caught by the homing hazards; the banner
     # shows for about two seconds, then the title returns and the score file is written.
@@ -173,7 +155,7 @@ def a_run_started_by_keys_ends_when_the_creature_is_caught(game):
     seen = {"banner": False}
 
     def run_over():
-        seen["banner"] = seen["banner"] or camera.shoot().banner()
+        seen["banner"] = seen["banner"] or shoot(game).banner()
         return os.path.exists(game.path(SCORE_FILE))
 
     game.xdotool("keydown", "Right")
@@ -182,7 +164,7 @@ def a_run_started_by_keys_ends_when_the_creature_is_caught(game):
     finally:
         game.xdotool("keyup", "Right")
     check(seen["banner"], "the end-of-run banner was not seen")
-    camera.until(lambda s: not s.banner() and not s.in_play(), 60, "the title screen after the run")
+    shoot_until(game, lambda s: not s.banner() and not s.in_play(), 60, "the title screen after the run")
     check(game.running(), "the game ended with the run")
     check_clean_exit(game)
 

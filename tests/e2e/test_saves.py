@@ -12,7 +12,6 @@ import time
 
 import harness
 from harness import check, wait_until
-from test_play import Camera
 
 SETTINGS = "Settings.sav"
 SCORE_FILE = "Save_556_Brindlewick.sav"
@@ -80,13 +79,13 @@ def check_byte(k):
     return 412 + 152 * k
 
 
-def panel_rows(shot):
+def panel_rows(pixels):
     """The white pixels of each of the panel's five number rows, relative to the row."""
     rows = []
     for k in range(5):
         y0 = PANEL_ROW_Y + PANEL_ROW_STEP * k - PANEL_ROW_HALF
         rows.append({(x, y - y0) for x in range(PANEL_X0, PANEL_X1) for y in range(y0, y0 + 2 * PANEL_ROW_HALF)
-                     if min(shot.rows[y][x][:3]) > PANEL_WHITE})
+                     if min(pixels[y][x][:3]) > PANEL_WHITE})
     return rows
 
 
@@ -95,20 +94,22 @@ def unlike(a, b):
     return len(a ^ b) / max(len(a), len(b), 1)
 
 
-def panel_shown(shot, rows_alike):
-    """The panel stands with its numbers, the first row drawn like the second or unlike it;
-    the second and third rows (both 0) alike."""
-    if shot.rows is None:
-        return False
-    rows = panel_rows(shot)
+def panel_shown(pixels, rows_alike):
+    """The panel stands with its numbers in a screenshot's pixel rows, the first row drawn like
+    the second or unlike it; the second and third rows (both 0) alike."""
+    rows = panel_rows(pixels)
     if not all(rows) or unlike(rows[1], rows[2]) > ALIKE:
         return False
     return unlike(rows[0], rows[1]) <= ALIKE if rows_alike else unlike(rows[0], rows[1]) >= UNLIKE
 
 
+def wait_for_panel(game, rows_alike, what):
+    wait_until(lambda: panel_shown(harness.read_png(game.screenshot())[2], rows_alike), PANEL_TIMEOUT, what)
+
+
 def to_difficulty_list(game):
     time.sleep(TITLE_SETTLE)
-    game.key("Return")   # Start
+    game.key("Return", hold=harness.MENU_HOLD)   # Start
     time.sleep(MENU_STEP)
 
 
@@ -126,8 +127,7 @@ def saved_files(game):
 
 
 def quit_with_f4(game):
-    game.key("F4")
-    code = game.wait_exit()
+    code = game.quit()
     check(code == 0, "exit code %s, not 0" % code)
     log = game.log()
     game.close()
@@ -138,7 +138,7 @@ def play_one_run(game):
     """Starts a run on Hard from the difficulty list and swims in circles until the creature
     is caught and the return to the title writes the score file."""
     for key in ("Down", "Return"):   # Hard, below the default Normal
-        game.key(key)
+        game.key(key, hold=harness.MENU_HOLD)
         time.sleep(MENU_STEP)
     check(not os.path.exists(game.path(SCORE_FILE)), "a score file before the run ended")
     game.xdotool("keydown", "Right")
@@ -154,7 +154,7 @@ def a_run_outlives_the_game(game):
     game.wait_loaded()
     to_difficulty_list(game)
     # An empty board: every row of the panel reads the same.
-    Camera(game).until(lambda shot: panel_shown(shot, rows_alike=True), PANEL_TIMEOUT, "the panel of an empty board")
+    wait_for_panel(game, True, "the panel of an empty board")
     play_one_run(game)
     log = quit_with_f4(game)
     check(first_id, "the first launch logged an empty user id")
@@ -183,8 +183,7 @@ def a_run_outlives_the_game(game):
     game.wait_loaded()
     to_difficulty_list(game)
     # The stored best heads the panel's "Top 5"; the rows below it still read 0.
-    Camera(game).until(lambda shot: panel_shown(shot, rows_alike=False), PANEL_TIMEOUT,
-                       "the stored best score on the panel")
+    wait_for_panel(game, False, "the stored best score on the panel")
     log = quit_with_f4(game)
     check(second_id == first_id, "user id %r after the restart, %r before" % (second_id, first_id))
     check("> Reset User" not in log, "the second launch made a new user id")

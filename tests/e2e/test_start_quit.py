@@ -27,7 +27,7 @@ def check_clean_exit(game):
 
 def quit_with_f4(game):
     started(game)
-    game.key("F4")
+    game.quit()
     check_clean_exit(game)
 
 
@@ -42,7 +42,7 @@ def window_without_audio_device(game):
     log = game.log()
     check("> Audio Device Error" in log, "no \"Audio Device Error\" without an audio device")
     check("> OpenAL Audio Engaged!" not in log, "audio engaged without a device")
-    game.key("F4")
+    game.quit()
     check_clean_exit(game)
 
 

@@ -17,7 +17,6 @@ SCREEN_TIMEOUT = 60              # seconds to wait for a screen to show
 STEP = 0.3                       # seconds between key presses, so each lands in its own updates
 PLAY_SECONDS = 5
 SCORE_FILE = "Save_556_Brindlewick.sav"
-LOG_SCREENSHOT = r"> Saving Image - \d+x\d+  to (.*)$"
 
 # The title's clear colour, dark blue, fills the gaps of its water layers on both stages.
 TITLE_BLUE = (0, 0, 80)
@@ -34,18 +33,9 @@ WORD_PIXELS = 200                # white pixels each word shows at the least
 # -- screenshots --------------------------------------------------------------------------------
 
 def screenshot(game):
-    """Takes an F10 screenshot and returns its path and pixel rows, or None when the file could
-    not be read (a screenshot of the same second may be rewriting it, or a screen of few colours
-    was saved as a palette picture, which is none of the screens looked for)."""
-    mark = game.mark()
-    game.key("F10")
-    game.wait_for_log(LOG_SCREENSHOT, since=mark)
-    path = re.findall(LOG_SCREENSHOT, game.log()[mark:], re.M)[-1].strip()
-    game.wait_for_file(path)
-    try:
-        width, height, rows = harness.read_png(path)
-    except Exception:
-        return None
+    """Takes an F10 screenshot and returns its path and pixel rows."""
+    path = game.screenshot()
+    width, height, rows = harness.read_png(path)
     check((width, height) == (WIDTH, HEIGHT), "screenshot of %dx%d, not %dx%d" % (width, height, WIDTH, HEIGHT))
     return path, rows
 
@@ -55,13 +45,12 @@ def wait_for_screen(game, shows, what, keep=None):
     `keep`.png in the case's folder."""
     deadline = time.monotonic() + SCREEN_TIMEOUT
     while True:
-        shot = screenshot(game)
-        if shot is not None and shows(shot[1]):
+        path, rows = screenshot(game)
+        if shows(rows):
             if keep:
-                shutil.copy(shot[0], game.path(keep + ".png"))
+                shutil.copy(path, game.path(keep + ".png"))
             return
         check(time.monotonic() < deadline, "no screenshot showed %s within %gs" % (what, SCREEN_TIMEOUT))
-        time.sleep(1.1)   # screenshots are named by the second: the next one gets a new name
 
 
 def samples(rows):
@@ -107,7 +96,7 @@ def score_file_stamp(game):
 
 def press(game, *keys):
     for k in keys:
-        game.key(k)
+        game.key(k, hold=harness.MENU_HOLD)
         time.sleep(STEP)
 
 
@@ -153,8 +142,7 @@ def run_from_the_title(game):
         harness.wait_until(lambda: score_file_stamp(game) != stamp, SCREEN_TIMEOUT, "the score file to be saved")
         wait_for_screen(game, title_shown, "the title after the death")
         time.sleep(3)   # the end banner fades over the title and holds every key until it is gone
-        shot = screenshot(game)
-        if shot is not None and button_row_shown(shot[1]):
+        if button_row_shown(screenshot(game)[1]):
             press(game, "Return")   # the Escape above reached the list and went back
         press(game, "Return")
         wait_for_screen(game, play_shown, "play in the second run")
@@ -171,9 +159,7 @@ def run_from_the_title(game):
     stamp = score_file_stamp(game)
     press(game, "Escape")
     check(paused_or_ended(game), "the run ended before it could be paused again")
-    game.key("Left")
-    time.sleep(STEP)
-    game.key("Return")
+    press(game, "Left", "Return")
     wait_for_screen(game, banner_shown, "the \"Quit\" / \"Game\" banner", keep="banner")
 
     # The return to the title records the run and saves the score file.
@@ -191,13 +177,10 @@ def run_from_the_title(game):
     while True:
         game.key("Escape")
         time.sleep(STEP)
-        shot = screenshot(game)
-        if shot is not None and back_on_the_row(shot[1]):
+        if back_on_the_row(screenshot(game)[1]):
             break
         check(time.monotonic() < deadline, "Escape did not go back from the difficulty list")
-        time.sleep(1.1)
-    game.key("Escape")
-    code = game.wait_exit()
+    code = game.quit("Escape")   # Escape on the button row quits
     check(code == 0, "exit code %s, not 0" % code)
     check(re.search(harness.LOG_FAREWELL, game.log(), re.M), "no farewell line after Escape on the title")
 
