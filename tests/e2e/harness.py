@@ -270,13 +270,20 @@ class Game:
             check(result.returncode == 0, "xdotool %s failed: %s" % (" ".join(map(str, args)), result.stderr))
         return result.stdout
 
+    def visible_window(self):
+        """The id of the game's visible window now (the newest one: the game re-creates it), or
+        None: no waiting."""
+        ids = self.xdotool("search", "--onlyvisible", "--name", "^%s$" % WINDOW_TITLE, check_rc=False).split()
+        return int(ids[-1]) if ids else None
+
     def window(self, timeout=DEFAULT_TIMEOUT):
-        """The id of the game's visible window (the newest one: the game re-creates it)."""
+        """Waits for the game's visible window and returns its id; fails at once when the game
+        has ended."""
         def search():
-            out = self.xdotool("search", "--onlyvisible", "--name", "^%s$" % WINDOW_TITLE, check_rc=False)
-            ids = out.split()
-            return ids[-1] if ids else None
-        self.window_id = int(wait_until(search, timeout, "the game window"))
+            wid = self.visible_window()
+            check(wid is not None or self.running(), "the game ended (code %s) without a window" % self.proc.returncode)
+            return wid
+        self.window_id = wait_until(search, timeout, "the game window")
         return self.window_id
 
     def window_size(self):
@@ -299,15 +306,10 @@ class Game:
             raise Failure("the game window %s does not take the input focus" % wid)
         time.sleep(FOCUS_SETTLE)
 
-    def visible_window(self):
-        """The id of the game's visible window now, or None: no waiting."""
-        ids = self.xdotool("search", "--onlyvisible", "--name", "^%s$" % WINDOW_TITLE, check_rc=False).split()
-        return int(ids[-1]) if ids else None
-
     def key(self, *names, hold=KEY_HOLD):
         """Holds one key or a chord (X keysym names such as F4, Return, q) for `hold` seconds,
-        sent to the game's window. A release that fails because the press ended the game (and
-        with it the X server's last client) is no failure."""
+        sent to the game's window. A release that fails because the press ended the game is no
+        failure."""
         chord = "+".join(names)
         self.focus()
         self.xdotool("keydown", chord)
@@ -326,7 +328,11 @@ class Game:
         PRESSES times. Under load one frame can outlast a hold, and a press that no poll saw
         is lost. Only for keys whose repeat cannot change the outcome (F10, F4)."""
         for _ in range(PRESSES):
-            self.key(*names, hold=hold)
+            try:
+                self.key(*names, hold=hold)
+            except Failure:
+                if self.running():
+                    raise   # else the press may have ended the game, which done() tells
             try:
                 return wait_until(done, PRESS_ANSWER, what)
             except Failure:
