@@ -47,7 +47,10 @@ POLL = 0.05               # seconds between checks of a waited-for condition
 FOCUS_TIMEOUT = 15        # seconds for the X server to move the input focus
 FOCUS_SETTLE = 0.5        # seconds for an unfocused game (polling every 150 ms) to see its focus
 START_TRIES = 3           # X servers started in parallel can collide on a display number
-SAVE_QUIET_POLLS = 20     # polls (of POLL seconds) without a new screenshot save: F10 is done
+# F10 is done once no new screenshot save came for SAVE_QUIET_FRAMES frames (estimated from
+# the saves of the press), within SAVE_QUIET_MIN and SAVE_QUIET_MAX seconds.
+SAVE_QUIET_FRAMES = 4
+SAVE_QUIET_MIN, SAVE_QUIET_MAX = 0.25, 1.0
 LOADER_GRACE = 20         # seconds after the window within which a loader logs its first asset
 
 # The log lines of the start-up and of a clean shutdown.
@@ -165,6 +168,7 @@ class Game:
         self.xserver = None
         self.log_file = None
         self.window_id = None
+        self.pressed_at = 0.0   # time.monotonic() of the last key press
         data = os.path.join(os.path.dirname(self.binary), "Data", str(GAME_NUMBER))
         check(os.path.isdir(data), "no data folder beside the binary: " + data)
         os.makedirs(os.path.join(self.home, "Data"))
@@ -313,6 +317,7 @@ class Game:
         chord = "+".join(names)
         self.focus()
         self.xdotool("keydown", chord)
+        self.pressed_at = time.monotonic()
         time.sleep(hold)
         try:
             self.xdotool("keyup", chord)
@@ -385,15 +390,23 @@ class Game:
         of the last screenshot saved, once the game has logged no further save for a while and
         the file, written since the first press, is a complete PNG. The renderer saves on every
         frame while F10 is held, logging each save before it writes the file, and names files
-        by the second: an older file of the same name is not taken for the new one."""
+        by the second: an older file of the same name is not taken for the new one. The while
+        is a few frames, their length guessed from the saves the press made: short enough to
+        catch a screen that shows for a second or two."""
         since = self.mark()
         pressed = time.time() - SHOT_MTIME_SLACK
         self.press_until(("F10",), lambda: self.log_count(LOG_SAVED, since), "a screenshot save")
-        seen = []
+        last = {"count": 0, "at": 0.0, "quiet": SAVE_QUIET_MAX}
         def settled():
             saves = re.findall(LOG_SAVED, self.log()[since:], re.M)
-            seen.append(len(saves))
-            return len(seen) > SAVE_QUIET_POLLS and len(set(seen[-SAVE_QUIET_POLLS:])) == 1 and saves[-1]
+            now = time.monotonic()
+            if len(saves) != last["count"]:
+                if last["count"] == 0:
+                    frame = (now - self.pressed_at) / len(saves)
+                    last["quiet"] = min(SAVE_QUIET_MAX, max(SAVE_QUIET_MIN, SAVE_QUIET_FRAMES * frame))
+                last["count"], last["at"] = len(saves), now
+                return None
+            return now - last["at"] >= last["quiet"] and saves[-1]
         name = wait_until(settled, timeout, "the last screenshot save")[2]
         path = os.path.abspath(name if os.path.isabs(name) else self.path(name))
         def complete():

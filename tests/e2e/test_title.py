@@ -123,6 +123,28 @@ def paused_or_ended(game):
     return seen["paused"]
 
 
+def pause(game, stamp, keep=None):
+    """Escape pauses the run in play, which started when the score file had the stamp `stamp`.
+    The hazards may have won already: then the run has ended, its score is saved on the way
+    back to the title, and a new run, paused at once, goes on from here. Returns once the pause
+    screen shows, with the score file's stamp from the start of the paused run."""
+    press(game, "Escape")
+    if not paused_or_ended(game):
+        print("the run ended by a death; another run is started and paused", flush=True)
+        harness.wait_until(lambda: score_file_stamp(game) != stamp, SCREEN_TIMEOUT, "the score file to be saved")
+        stamp = score_file_stamp(game)
+        wait_for_screen(game, title_shown, "the title after the death")
+        time.sleep(3)   # the end banner fades over the title and holds every key until it is gone
+        if button_row_shown(screenshot(game)[1]):
+            press(game, "Return")   # the Escape above reached the list and went back
+        press(game, "Return")
+        wait_for_screen(game, play_shown, "play in the next run")
+        press(game, "Escape")
+        check(paused_or_ended(game), "the next run ended before it could be paused")
+    wait_for_screen(game, pause_shown, "the pause screen", keep=keep)
+    return stamp
+
+
 def run_from_the_title(game):
     game.start()
     game.wait_loaded()
@@ -134,21 +156,7 @@ def run_from_the_title(game):
     wait_for_screen(game, play_shown, "play", keep="play")
     steer(game, PLAY_SECONDS)
 
-    # Escape pauses. The hazards may have won already: then the run has ended, its score is
-    # saved on the way back to the title, and a second run, paused at once, goes on from here.
-    press(game, "Escape")
-    if not paused_or_ended(game):
-        print("the first run ended by a death; a second run is started and paused", flush=True)
-        harness.wait_until(lambda: score_file_stamp(game) != stamp, SCREEN_TIMEOUT, "the score file to be saved")
-        wait_for_screen(game, title_shown, "the title after the death")
-        time.sleep(3)   # the end banner fades over the title and holds every key until it is gone
-        if button_row_shown(screenshot(game)[1]):
-            press(game, "Return")   # the Escape above reached the list and went back
-        press(game, "Return")
-        wait_for_screen(game, play_shown, "play in the second run")
-        press(game, "Escape")
-        check(paused_or_ended(game), "the second run ended before it could be paused")
-    wait_for_screen(game, pause_shown, "the pause screen", keep="pause")
+    stamp = pause(game, stamp, keep="pause")
 
     # The pause screen opens with Resume selected: Return plays on.
     press(game, "Return")
@@ -156,9 +164,7 @@ def run_from_the_title(game):
     check(game.running(), "the game ended during play")
 
     # Pause again, Left to Quit, Return: the run ends under the "Quit" / "Game" banner.
-    stamp = score_file_stamp(game)
-    press(game, "Escape")
-    check(paused_or_ended(game), "the run ended before it could be paused again")
+    stamp = pause(game, stamp)
     press(game, "Left", "Return")
     wait_for_screen(game, banner_shown, "the \"Quit\" / \"Game\" banner", keep="banner")
 
