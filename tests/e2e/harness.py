@@ -347,13 +347,13 @@ class Game:
             hold *= 2
         raise Failure("no %s after %d presses of %s" % (what, PRESSES, "+".join(names)))
 
-    def quit(self, *names, timeout=DEFAULT_TIMEOUT):
+    def quit(self, *names, hold=KEY_HOLD, timeout=DEFAULT_TIMEOUT):
         """Holds F4 (or the given key, where it quits and its repeat does too) until the game
         ends; returns its exit code. The key is pressed again only while the window still shows:
         a game whose window is gone is already closing down."""
         names = names or ("F4",)
         ended = lambda: not self.running() or self.visible_window() is None
-        self.press_until(names, ended, "the game closing after " + "+".join(names))
+        self.press_until(names, ended, "the game closing after " + "+".join(names), hold)
         return self.wait_exit(timeout)
 
     def click(self, x, y, button=1, hold=KEY_HOLD):

@@ -111,7 +111,7 @@ def rebind_button1_to_x_and_start_a_run(game):
     press(game, "x")                 # and starts a run
     # Play shows, or the run has already ended and the return to the title saved its count.
     wait_for_screen(game, lambda rows: play_shown(rows) or plays(game) == 1, "a run started with X")
-    game.key("F4")
+    game.quit()
     harness.check_clean_exit(game)
     check(plays(game) == 1, "runs started: %s, expected 1 (the run started with X)" % plays(game))
     check(newest_button1(game) == KEY_X, "the binding of X was lost at exit")
@@ -128,7 +128,7 @@ def credits_open_and_leave_with_a_click(game):
     wait_for_screen(game, button_row_shown, "the title after the click")
 
     # On the title Escape quits; on the credits it would only have closed them.
-    press(game, "Escape")
+    game.quit("Escape", hold=HOLD)
     harness.check_clean_exit(game)
 
 
