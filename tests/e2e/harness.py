@@ -332,7 +332,7 @@ class Game:
         to PRESS_ANSWER seconds after each press and presses again, held twice as long, up to
         PRESSES times. Under load one frame can outlast a hold, and a press that no poll saw
         is lost. Only for keys whose repeat cannot change the outcome (F10, F4)."""
-        for _ in range(PRESSES):
+        for press in range(1, PRESSES + 1):
             try:
                 self.key(*names, hold=hold)
             except Failure:
@@ -342,9 +342,10 @@ class Game:
                 return wait_until(done, PRESS_ANSWER, what)
             except Failure:
                 check(self.running(), "the game ended (code %s) before %s" % (self.proc.returncode, what))
-            print("no %s within %gs of %s held %gs: pressed again" % (what, PRESS_ANSWER, "+".join(names), hold),
-                  flush=True)
-            hold *= 2
+            if press < PRESSES:
+                print("no %s within %gs of %s held %gs: pressed again" % (what, PRESS_ANSWER, "+".join(names), hold),
+                      flush=True)
+                hold *= 2
         raise Failure("no %s after %d presses of %s" % (what, PRESSES, "+".join(names)))
 
     def quit(self, *names, hold=KEY_HOLD, timeout=DEFAULT_TIMEOUT):
