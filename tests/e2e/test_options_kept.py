@@ -25,15 +25,19 @@ ROWS_DOWN_TO_MOTION = 5
 MOTION_FROM_MUSIC = 3
 SETTLE_TRIES = 20          # screenshots taken until two in a row agree on the rows
 MOST_DIFFERING = 0.002     # share of row pixels two views of the same rows may differ by
-RELEASE_GAP = 0.15         # seconds between two presses, so the game sees every release
-NAME_SECOND = 1.1          # screenshot names count seconds: a wait gives the next its own name
+# Presses are held and spaced well beyond a frame, so a game starved of the CPU for a moment
+# on a busy machine still sees each press and each release.
+KEY_HOLD = 0.3
+RELEASE_GAP = 0.3
+SHOT_WAIT = 10             # seconds for a screenshot to be saved before F10 is pressed again
+SHOT_TRIES = 9
 TITLE_SETTLE = 1           # seconds for the title's first updates, which take the opening latches
 
 
 def press(game, name, times=1):
     """Taps a key `times` times; each press and each gap spans several updates."""
     for _ in range(times):
-        game.key(name)
+        game.key(name, hold=KEY_HOLD)
         time.sleep(RELEASE_GAP)
 
 
@@ -59,14 +63,14 @@ def open_options(game):
 
 
 def screenshot(game):
-    """Takes an F10 screenshot and returns the decoded picture."""
-    before = set(game.files(r"Screenshot_.*\.png"))
-    press(game, "F10")
-    new = harness.wait_until(lambda: set(game.files(r"Screenshot_.*\.png")) - before, harness.DEFAULT_TIMEOUT,
-                             "a new screenshot")
-    path = game.wait_for_file(sorted(new)[0])
-    time.sleep(NAME_SECOND)
-    return harness.read_png(path)
+    """Takes an F10 screenshot and returns the decoded picture; F10 is pressed again while no
+    screenshot is saved, as a press can go unseen on a busy machine."""
+    for _ in range(SHOT_TRIES):
+        try:
+            return harness.read_png(game.screenshot(SHOT_WAIT))
+        except harness.Failure:
+            check(game.running(), "the game ended while waiting for a screenshot")
+    raise harness.Failure("no screenshot after pressing F10 %d times" % SHOT_TRIES)
 
 
 def crop(picture, centre):
