@@ -97,7 +97,7 @@ protected:
         std::memset(G.OnlineScore, 0, sizeof G.OnlineScore);
         std::memset(G.OnlineName, 0, sizeof G.OnlineName);
         std::fill(G.Option, G.Option + OptionCount, 0);
-        G.Option[OptOnlineName] = 13 | (29 << 8);   // a name is set
+        G.Option[OptOnlineName] = 13 | (29 << 8);   // the online name "BR"
         PlayAs("BRINDLEWICKPLAYER");
     }
 
@@ -123,7 +123,7 @@ protected:
 };
 
 TEST_F(OnlineRoundTrip, NewBestIsStoredAndTheReplyFillsTheOnlineTables) {
-    const std::string name = G.LeftPad(G.ShowName(), 12, ' ');
+    const std::string name = "BR          ";   // the name set up, as twelve characters
     // Easy: a first run of 300 (its last goes out as 1); Normal: 120 twice; Hard: never played.
     G.ScoreTable[20] = 300;
     G.ScoreTable[40] = 120;

@@ -207,3 +207,18 @@ TEST_F(PauseScreen, UpdatesComeEvery32MsWhilePausedAnd16Otherwise) {
         EXPECT_EQ(updates, c.updates);
     }
 }
+
+TEST_F(PauseScreen, OptionsOpenOverThePauseScreenAndCloseBackToIt) {
+    G.PauseCursor = MyGame::PauseOptions;
+    Tap(GLFW_KEY_Z);
+    EXPECT_EQ(G.MenuScreen, ScreenOptions);
+    EXPECT_FALSE(Drew("Paused!"));   // the options screen stands alone
+    EXPECT_TRUE(StepUntil([&] {
+        Tap(GLFW_KEY_ESCAPE);
+        return G.MenuScreen == ScreenNone;
+    }, 10));
+    Step();
+    EXPECT_EQ(G.Paused, 1);
+    EXPECT_EQ(G.GameState, StatePlay);
+    EXPECT_TRUE(Drew("Paused!"));
+}
