@@ -387,11 +387,19 @@ TEST_F(OptionsScreen, ActionRowsAndExitsSaveTheSettingsAndOnlyBackSelectSendsThe
     }
 }
 
-TEST_F(OptionsScreen, AnEscapeHeldOnOpeningClosesTheScreenAtOnce) {
+// The Escape that left the name screen (or opened this one) is still held when the options
+// screen runs: it must not leave this screen too; a new press does.
+TEST_F(OptionsScreen, AnEscapeHeldOnOpeningLeavesOnlyOnceReleasedAndPressedAgain) {
     Hold(GLFW_KEY_ESCAPE);
     Step();
     G.MenuScreen = ScreenOptions;
     G.LockKeys();
+    for (int i = 0; i < 5; i++) Step();
+    EXPECT_EQ(G.MenuScreen, ScreenOptions);
+    Hold(GLFW_KEY_ESCAPE, false);
+    Step();
+    EXPECT_EQ(G.MenuScreen, ScreenOptions);
+    Hold(GLFW_KEY_ESCAPE);
     Step();
     EXPECT_EQ(G.MenuScreen, ScreenNone);
 }
