@@ -239,6 +239,7 @@ public:
     std::string ShowName();
     void EnterYourName();
     int NameCode(int i);                      // 6-bit code of character i (0..11)
+    bool HasOnlineName();                     // any of the twelve codes set
     void SetNameCode(int i, int code);        // rewrites the whole option of character i
 
     // ---- credits (credits.cpp) ----

@@ -48,15 +48,17 @@ void MyGame::SetNameCode(int i, int code) {
     Option[OptOnlineName + i / 2] = (odd << OddShift) + even;
 }
 
+bool MyGame::HasOnlineName() {
+    for (int i = 0; i < NameLength; i++)
+        if (NameCode(i) != 0) return true;
+    return false;
+}
+
 std::string MyGame::ShowName() {
+    if (!HasOnlineName()) return EnterYourNameText;
     std::string name;
-    bool any = false;
-    for (int i = 0; i < NameLength; i++) {
-        const int code = NameCode(i);
-        any = any || code != 0;
-        name += Char64b(code);
-    }
-    return any ? name : EnterYourNameText;
+    for (int i = 0; i < NameLength; i++) name += Char64b(NameCode(i));
+    return name;
 }
 
 void MyGame::EnterYourName() {

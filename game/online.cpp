@@ -11,12 +11,8 @@ namespace {
 // The highest board whose entries still lie inside the tables (laid out like ScoreTable).
 constexpr int MaxBoards = MyGame::ScoreEntries / MyGame::BoardStride - 1;
 
-// The online name: twelve 6-bit codes, two per option, the even character in bits 0..5 and
-// the odd one in bits 8..13.
-constexpr int NameOptionCount = 6;
-constexpr int NameCodeMask = 0x3F;
-constexpr int OddCodeShift = 8;
-constexpr unsigned NameLength = 12;
+// The online name's twelve characters (packed by name entry).
+constexpr unsigned NameLength = MyGame::NameLength;
 static_assert(NameLength < MyGame::OnlineNameBytes, "an online name keeps its terminating zero");
 
 // The record sent: every field followed by the separator; the tag ends it.
@@ -35,18 +31,9 @@ constexpr std::size_t NoAnswerLength = 10;
 
 }  // namespace
 
-// True when any of the twelve codes of the online name is set.
-static bool OnlineNameSet(const int* option) {
-    for (int i = 0; i < NameOptionCount; i++) {
-        const int v = option[OptOnlineName + i];
-        if ((v & NameCodeMask) != 0 || ((v >> OddCodeShift) & NameCodeMask) != 0) return true;
-    }
-    return false;
-}
-
 void MyGame::SendScores(int reason) {
     OnlineScoresValid = 0;
-    if (!OnlineNameSet(Option)) return;   // no name, no request
+    if (!HasOnlineName()) return;   // no name, no request
 
     const int boards = std::clamp(BoardCount, 0, MaxBoards);
     std::string record = Strip(SixDigitString(Option[OptUserDate], Option[OptUserTime], Option[OptUserRand]));

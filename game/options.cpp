@@ -15,6 +15,7 @@ constexpr int LatchUpDown = 0;     // Up/Down step
 constexpr int LatchRow = 2;        // row acted (1), list being dragged (-1), free (0)
 constexpr int LatchLeftRight = 5;  // slider step, also set by every toggle activation
 constexpr int LatchBack = 15;      // Back/Select
+constexpr int LatchEscape = 99;    // Escape: the press that opened this screen does not close it
 constexpr int LatchDragging = -1;
 
 // Layout, in virtual units: the pen starts at ListTop; a label takes 2 x LabelHalf, a row
@@ -98,8 +99,11 @@ void MyGame::Options() {
 }
 
 void MyGame::OptionsList() {
-    // No latch: an Escape still held when the screen opens closes it again.
-    if (PlayKey(PlayEscape)) {
+    // Escape leaves once it has been released since the screen opened, so the press that
+    // left the name or controller screen (or opened this one) does not leave this one too.
+    if (PlayKey(PlayEscape) == 0) KeyLatch[LatchEscape] = 0;
+    if (PlayKey(PlayEscape) && KeyLatch[LatchEscape] == 0) {
+        KeyLatch[LatchEscape] = 1;
         MenuScreen = ScreenNone;
         LockKeys();
         Save();

@@ -1,7 +1,8 @@
 """A run from the title screen, played by keys like a person: Return opens the difficulty list,
 Up picks "Easy", Return starts; five seconds of steering; Escape pauses, Resume plays on; the
-pause screen's Quit ends the run under the "Quit" / "Game" banner; the title returns with the
-score saved; Escape goes back from the list and quits from the button row. The screenshots of
+pause screen's Quit ends the run under the "Quit" / "Game" banner (a run the hazards end first
+is followed by the next); the title returns with the score saved; Escape goes back from the list
+and quits from the button row. The screenshots of
 the title, play, pause and banner stay in the case's folder under the build folder."""
 
 import os
@@ -16,6 +17,11 @@ WIDTH, HEIGHT = 800, 600         # the window the game opens, one pixel a virtua
 SCREEN_TIMEOUT = 60              # seconds to wait for a screen to show
 STEP = 0.3                       # seconds between key presses, so each lands in its own updates
 PLAY_SECONDS = 5
+# Escape presses in play: one to pause and resume, one to pause and quit, the others for runs
+# that the hazards end first.
+PAUSE_TRIES = 6
+QUIT_TRIES, QUIT_WAIT = 3, 20   # Escape presses on the button row, seconds to wait for the exit
+BANNER_FADE = 3                  # seconds: the end banner holds every key until it has faded
 SCORE_FILE = "Save_556_Brindlewick.sav"
 
 # The title's clear colour, dark blue, fills the gaps of its water layers on both stages.
@@ -42,14 +48,14 @@ def screenshot(game):
 
 def wait_for_screen(game, shows, what, keep=None):
     """Takes screenshots until one shows the screen (`shows(rows)` is true); keeps that one as
-    `keep`.png in the case's folder."""
+    `keep`.png in the case's folder and returns its path."""
     deadline = time.monotonic() + SCREEN_TIMEOUT
     while True:
         path, rows = screenshot(game)
         if shows(rows):
             if keep:
                 shutil.copy(path, game.path(keep + ".png"))
-            return
+            return path
         check(time.monotonic() < deadline, "no screenshot showed %s within %gs" % (what, SCREEN_TIMEOUT))
 
 
@@ -110,8 +116,8 @@ def steer(game, seconds):
 
 
 def paused_or_ended(game):
-    """After Escape in play: True once the pause screen shows, False when the run has already
-    ended by a death and the title is back."""
+    """After Escape in play: True once the pause screen shows (the first one is kept as
+    pause.png), False when the run has already ended by a death and the title is back."""
     seen = {}
     def shows(rows):
         if pause_shown(rows):
@@ -119,30 +125,20 @@ def paused_or_ended(game):
         elif title_shown(rows):
             seen["paused"] = False
         return "paused" in seen
-    wait_for_screen(game, shows, "the pause screen, or the title after a death")
+    path = wait_for_screen(game, shows, "the pause screen, or the title after a death")
+    if seen["paused"] and not os.path.exists(game.path("pause.png")):
+        shutil.copy(path, game.path("pause.png"))
     return seen["paused"]
 
 
-def pause(game, stamp, keep=None):
-    """Escape pauses the run in play, which started when the score file had the stamp `stamp`.
-    The hazards may have won already: then the run has ended, its score is saved on the way
-    back to the title, and a new run, paused at once, goes on from here. Returns once the pause
-    screen shows, with the score file's stamp from the start of the paused run."""
-    press(game, "Escape")
-    if not paused_or_ended(game):
-        print("the run ended by a death; another run is started and paused", flush=True)
-        harness.wait_until(lambda: score_file_stamp(game) != stamp, SCREEN_TIMEOUT, "the score file to be saved")
-        stamp = score_file_stamp(game)
-        wait_for_screen(game, title_shown, "the title after the death")
-        time.sleep(3)   # the end banner fades over the title and holds every key until it is gone
-        if button_row_shown(screenshot(game)[1]):
-            press(game, "Return")   # the Escape above reached the list and went back
-        press(game, "Return")
-        wait_for_screen(game, play_shown, "play in the next run")
-        press(game, "Escape")
-        check(paused_or_ended(game), "the next run ended before it could be paused")
-    wait_for_screen(game, pause_shown, "the pause screen", keep=keep)
-    return stamp
+def start_again(game):
+    """Starts the next run from the title that a death brought back, on either of its stages."""
+    wait_for_screen(game, title_shown, "the title after the death")
+    time.sleep(BANNER_FADE)
+    if button_row_shown(screenshot(game)[1]):
+        press(game, "Return")   # an Escape reached the list and went back to the row
+    press(game, "Return")
+    wait_for_screen(game, play_shown, "play in the next run")
 
 
 def run_from_the_title(game):
@@ -156,17 +152,28 @@ def run_from_the_title(game):
     wait_for_screen(game, play_shown, "play", keep="play")
     steer(game, PLAY_SECONDS)
 
-    stamp = pause(game, stamp, keep="pause")
-
-    # The pause screen opens with Resume selected: Return plays on.
-    press(game, "Return")
-    wait_for_screen(game, play_shown, "play again after Resume")
-    check(game.running(), "the game ended during play")
-
-    # Pause again, Left to Quit, Return: the run ends under the "Quit" / "Game" banner.
-    stamp = pause(game, stamp)
-    press(game, "Left", "Return")
-    wait_for_screen(game, banner_shown, "the \"Quit\" / \"Game\" banner", keep="banner")
+    # Escape pauses; Return on the selected Resume plays on; the next pause ends the run
+    # through Quit. The hazards may win at any time: the run has then ended under its own
+    # banner, its score is saved on the way back to the title, and the next run goes on.
+    resumed = False
+    for _ in range(PAUSE_TRIES):
+        press(game, "Escape")
+        if not paused_or_ended(game):
+            print("a run ended by a death; the next one is started", flush=True)
+            harness.wait_until(lambda: score_file_stamp(game) != stamp, SCREEN_TIMEOUT, "the score file to be saved")
+            stamp = score_file_stamp(game)
+            start_again(game)
+            continue
+        if not resumed:
+            press(game, "Return")
+            wait_for_screen(game, lambda rows: not pause_shown(rows), "the pause screen gone after Resume")
+            resumed = True
+            continue
+        press(game, "Left", "Return")
+        wait_for_screen(game, banner_shown, "the \"Quit\" / \"Game\" banner", keep="banner")
+        break
+    else:
+        check(False, "no run lasted until it was quit through the pause screen (%d pauses tried)" % PAUSE_TRIES)
 
     # The return to the title records the run and saves the score file.
     harness.wait_until(lambda: score_file_stamp(game) != stamp, SCREEN_TIMEOUT, "the score file to be saved")
@@ -186,7 +193,16 @@ def run_from_the_title(game):
         if back_on_the_row(screenshot(game)[1]):
             break
         check(time.monotonic() < deadline, "Escape did not go back from the difficulty list")
-    code = game.quit("Escape")   # Escape on the button row quits
+    code = None
+    for _ in range(QUIT_TRIES):
+        game.key("Escape")
+        try:
+            code = game.wait_exit(QUIT_WAIT)
+            break
+        except harness.Failure:
+            # A key held while the machine is too busy for the game to poll is not seen.
+            print("Escape on the button row not taken at %s; pressed again" % time.strftime("%H:%M:%S"), flush=True)
+            check(button_row_shown(screenshot(game)[1]), "the title left its button row")
     check(code == 0, "exit code %s, not 0" % code)
     check(re.search(harness.LOG_FAREWELL, game.log(), re.M), "no farewell line after Escape on the title")
 

@@ -346,22 +346,22 @@ std::vector<int> SavedOptions(const std::string& home) {
     return options;
 }
 
-TEST_F(OptionsScreen, ActionRowsAndExitsSaveTheSettingsButChangingAValueDoesNot) {
+TEST_F(OptionsScreen, ActionRowsAndExitsSaveTheSettingsAndOnlyBackSelectSendsTheScores) {
     struct Case {
         const char* name;
         int cursor, key;
         int screen;   // MenuScreen after the press
-        bool saves;
+        bool saves, sends;
     };
     const Case cases[] = {
-        {"the Back row", RowBack, GLFW_KEY_ENTER, ScreenNone, true},
-        {"Escape", RowMusic, GLFW_KEY_ESCAPE, ScreenNone, true},
-        {"Back/Select", RowMusic, GLFW_KEY_BACKSPACE, ScreenNone, true},
-        {"the Online Name row", RowName, GLFW_KEY_Z, ScreenName, true},
-        {"the Controller row", RowController, GLFW_KEY_Z, ScreenKeys, true},
-        {"the Fullscreen row stays", RowFullscreen, GLFW_KEY_Z, ScreenOptions, true},
-        {"a slider step", RowMusic, GLFW_KEY_LEFT, ScreenOptions, false},
-        {"a toggle", RowMotion, GLFW_KEY_Z, ScreenOptions, false},
+        {"the Back row", RowBack, GLFW_KEY_ENTER, ScreenNone, true, false},
+        {"Escape", RowMusic, GLFW_KEY_ESCAPE, ScreenNone, true, false},
+        {"Back/Select", RowMusic, GLFW_KEY_BACKSPACE, ScreenNone, true, true},
+        {"the Online Name row", RowName, GLFW_KEY_Z, ScreenName, true, false},
+        {"the Controller row", RowController, GLFW_KEY_Z, ScreenKeys, true, false},
+        {"the Fullscreen row stays", RowFullscreen, GLFW_KEY_Z, ScreenOptions, true, false},
+        {"a slider step", RowMusic, GLFW_KEY_LEFT, ScreenOptions, false, false},
+        {"a toggle", RowMotion, GLFW_KEY_Z, ScreenOptions, false, false},
     };
     const std::string dir = home.string();   // the test's own home folder
     for (const auto& c : cases) {
@@ -370,9 +370,11 @@ TEST_F(OptionsScreen, ActionRowsAndExitsSaveTheSettingsButChangingAValueDoesNot)
         G.Option[OptMusicVol] = 3;
         Open(c.cursor);
         G.TouchLatch[0] = 0;
+        G.OnlineScoresValid = 1;   // a score exchange starts by clearing it (no name: no request)
         OptionsUpdateHolding(c.key);
         ReleaseAll();
         EXPECT_EQ(G.MenuScreen, c.screen);
+        EXPECT_EQ(G.OnlineScoresValid, c.sends ? 0 : 1);
         // Every action and way out also runs LockKeys: this latch the screen never clears.
         EXPECT_EQ(G.TouchLatch[0], c.saves ? 1 : 0);
         const std::vector<int> saved = SavedOptions(dir);
@@ -385,11 +387,19 @@ TEST_F(OptionsScreen, ActionRowsAndExitsSaveTheSettingsButChangingAValueDoesNot)
     }
 }
 
-TEST_F(OptionsScreen, AnEscapeHeldOnOpeningClosesTheScreenAtOnce) {
+// The Escape that left the name screen (or opened this one) is still held when the options
+// screen runs: it must not leave this screen too; a new press does.
+TEST_F(OptionsScreen, AnEscapeHeldOnOpeningLeavesOnlyOnceReleasedAndPressedAgain) {
     Hold(GLFW_KEY_ESCAPE);
     Step();
     G.MenuScreen = ScreenOptions;
     G.LockKeys();
+    for (int i = 0; i < 5; i++) Step();
+    EXPECT_EQ(G.MenuScreen, ScreenOptions);
+    Hold(GLFW_KEY_ESCAPE, false);
+    Step();
+    EXPECT_EQ(G.MenuScreen, ScreenOptions);
+    Hold(GLFW_KEY_ESCAPE);
     Step();
     EXPECT_EQ(G.MenuScreen, ScreenNone);
 }

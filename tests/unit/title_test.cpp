@@ -367,3 +367,23 @@ TEST_F(TitleScreen, APadsStartOpensTheListAndThenStartsTheRun) {
     EXPECT_EQ(G.GameMode, 2);
     EXPECT_EQ(G.PointerMode, 0);
 }
+
+TEST_F(TitleScreen, OptionsAndCreditsCloseBackToTheSameButtonWithoutQuitting) {
+    const int cursors[] = {MyGame::CursorOptions, MyGame::CursorCredits};
+    for (int cursor : cursors) {
+        SCOPED_TRACE(cursor);
+        Fresh();
+        G.MenuCursor = cursor;
+        Tap(GLFW_KEY_ENTER);
+        EXPECT_NE(G.MenuScreen, ScreenNone);
+        EXPECT_TRUE(StepUntil([&] {
+            Tap(GLFW_KEY_ESCAPE);
+            return G.MenuScreen == ScreenNone;
+        }, 10));
+        for (int i = 0; i < 5; i++) Step();
+        EXPECT_EQ(G.GameBreak, 0);   // the Escape that closed the overlay does not quit
+        EXPECT_EQ(G.MenuStage, 0);
+        EXPECT_EQ(G.MenuCursor, cursor);
+        EXPECT_TRUE(Drew("Game Title : Wickfish"));
+    }
+}
