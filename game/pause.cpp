@@ -35,6 +35,11 @@ constexpr PauseButton PauseButtons[] = {
     {MyGame::PauseOptions, IconGearA, 3},
 };
 
+struct CursorStep {
+    int input, by;
+};
+constexpr CursorStep CursorSteps[] = {{InputRight, +1}, {InputLeft, -1}};
+
 }  // namespace
 
 void MyGame::PauseMenu() {
@@ -78,17 +83,14 @@ void MyGame::PauseMenu() {
         if (r == MousePointer) ActivatePauseButton(b.cursor);
     }
 
-    if (KeyLatch[LatchMove] == 0 && Joy(InputRight) > PressLevel) {
-        KeyLatch[LatchMove] = 1;
-        PauseCursor += 1;
-        PlaySFX(SfxMove);
-        PauseIdle = 0;
-    }
-    if (KeyLatch[LatchMove] == 0 && Joy(InputLeft) > PressLevel) {
-        KeyLatch[LatchMove] = 1;
-        PauseCursor -= 1;
-        PlaySFX(SfxMove);
-        PauseIdle = 0;
+    // Right is read first; its step sets the latch, so Left held with it waits for a release.
+    for (const CursorStep& s : CursorSteps) {
+        if (KeyLatch[LatchMove] == 0 && Joy(s.input) > PressLevel) {
+            KeyLatch[LatchMove] = 1;
+            PauseCursor += s.by;
+            PlaySFX(SfxMove);
+            PauseIdle = 0;
+        }
     }
     if (PauseCursor < PauseQuit) PauseCursor = PauseOptions;
     if (PauseCursor > PauseOptions) PauseCursor = PauseQuit;
