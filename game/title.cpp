@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <utility>
 
 namespace {
 
@@ -207,15 +208,13 @@ void MyGame::Menu_Start() {
 
         const int p = MouseIn_Radius(x, y, r + PointerReach);
         if (selected) {
-            if (Pressed(Joy(InputLeft)) && KeyLatch[LatchMove] == 0) {
-                LockKeys();
-                MenuCursor = b.left;
-                PlaySFX(SfxMove, PitchMove);
-            }
-            if (Pressed(Joy(InputRight)) && KeyLatch[LatchMove] == 0) {
-                LockKeys();
-                MenuCursor = b.right;
-                PlaySFX(SfxMove, PitchMove);
+            // Left is read first; its step locks the keys, so Right held with it waits.
+            for (const auto& [input, next] : {std::pair{InputLeft, b.left}, std::pair{InputRight, b.right}}) {
+                if (Pressed(Joy(input)) && KeyLatch[LatchMove] == 0) {
+                    LockKeys();
+                    MenuCursor = next;
+                    PlaySFX(SfxMove, PitchMove);
+                }
             }
             if (confirm && KeyLatch[LatchConfirm] == 0) ActivateTitleButton(b.cursor);
         }
