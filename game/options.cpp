@@ -3,6 +3,7 @@
 #include "MyGame.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -264,15 +265,15 @@ int MyGame::AddLinearOption(int option, int icon, std::string caption, int max) 
         KeyLatch[LatchRow] = 1;
         PlaySFX(SfxMove, SliderPitch);
     }
-    if (Joy(InputLeft) > PressedAbove && OptionRowSelected() && KeyLatch[LatchLeftRight] == 0 && value > 0) {
-        value -= 1;
-        KeyLatch[LatchLeftRight] = 1;
-        PlaySFX(SfxMove, SliderPitch);
-    }
-    if (Joy(InputRight) > PressedAbove && OptionRowSelected() && KeyLatch[LatchLeftRight] == 0 && value < max) {
-        value += 1;
-        KeyLatch[LatchLeftRight] = 1;
-        PlaySFX(SfxMove, SliderPitch);
+    // Left is read first; a step sets the latch, so Right held with it waits for a release.
+    for (const auto& [input, by] : {std::pair{InputLeft, -1}, std::pair{InputRight, +1}}) {
+        const int next = value + by;
+        if (Joy(input) > PressedAbove && OptionRowSelected() && KeyLatch[LatchLeftRight] == 0 && next >= 0 &&
+            next <= max) {
+            value = next;
+            KeyLatch[LatchLeftRight] = 1;
+            PlaySFX(SfxMove, SliderPitch);
+        }
     }
 
     SelectOptionRowByTap(row);
