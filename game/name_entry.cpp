@@ -31,6 +31,13 @@ constexpr float AlignCentre = 1;
 constexpr float UpPitch = 0.5f, DownPitch = 0.6f, RightPitch = 1.2f, LeftPitch = 0.8f;
 constexpr float CopyPitch = 1.5f, BlankPitch = 0.5f;
 
+// Up and Down turn the wheel of the selected box one symbol back or on.
+struct WheelStep {
+    int input, by;
+    float pitch;
+};
+constexpr WheelStep WheelSteps[] = {{InputUp, -1, UpPitch}, {InputDown, +1, DownPitch}};
+
 }  // namespace
 
 int MyGame::NameCode(int i) {
@@ -89,17 +96,14 @@ void MyGame::EnterYourName() {
 
         for (int j = -WheelReach; j <= WheelReach; j++)
             Text(x, y + WheelSpacing * j, fstr("%c", Char64b(c + j)), AlignCentre);
-        if (Joy(InputUp) > WheelAbove && KeyLatch[LatchWheelWait] <= 0) {
-            c = (c + SymbolCount - 1) % SymbolCount;
-            KeyLatch[LatchWheelWait] = KeyLatch[LatchWheelInterval];
-            KeyLatch[LatchWheelInterval] -= WaitShrink;
-            PlaySFX(SfxMove, UpPitch);
-        }
-        if (Joy(InputDown) > WheelAbove && KeyLatch[LatchWheelWait] <= 0) {
-            c = (c + 1) % SymbolCount;
-            KeyLatch[LatchWheelWait] = KeyLatch[LatchWheelInterval];
-            KeyLatch[LatchWheelInterval] -= WaitShrink;
-            PlaySFX(SfxMove, DownPitch);
+        // Up is read first; its step starts the wait, so Down held with it does not step too.
+        for (const WheelStep& s : WheelSteps) {
+            if (Joy(s.input) > WheelAbove && KeyLatch[LatchWheelWait] <= 0) {
+                c = (c + SymbolCount + s.by) % SymbolCount;
+                KeyLatch[LatchWheelWait] = KeyLatch[LatchWheelInterval];
+                KeyLatch[LatchWheelInterval] -= WaitShrink;
+                PlaySFX(SfxMove, s.pitch);
+            }
         }
         SetNameCode(i, c);
     }
