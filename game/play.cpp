@@ -43,7 +43,8 @@ constexpr int TrailHeadColourFrom = 299;
 constexpr int TrailBodyFrame = 0;
 
 // The bomb.
-constexpr float BombFuse = 240, BombFirstTick = 210, BombTickStep = 20, BombPitchTop = 2;
+// BombFuse is the fuse a pickup lights (objects.cpp); the tick pitch rises over it.
+constexpr float BombFuse = 240, BombTickStep = 20, BombPitchTop = 2;
 constexpr float BombGoesOff = 1;
 constexpr float BlastRadius = 128;
 constexpr float BlastPitchLow = 2.3f, BlastPitchHigh = 2.8f, BlastVolume = 0.5f;
