@@ -105,8 +105,6 @@ void MyGame::LoadGame() {
     for (WaterLayer* w : {&WaterA, &WaterB}) {
         w->TargetVX = Rnd(-WaterDriftMax, WaterDriftMax);
         w->TargetVY = Rnd(-WaterDriftMax, WaterDriftMax);
-    }
-    for (WaterLayer* w : {&WaterA, &WaterB}) {
         w->VX = w->TargetVX;
         w->VY = w->TargetVY;
     }
@@ -255,17 +253,13 @@ void MyGame::DoGame() {
     for (WaterLayer* w : {&WaterA, &WaterB}) {
         w->X += w->VX;
         w->Y += w->VY;
-    }
-    for (WaterLayer* w : {&WaterA, &WaterB}) {
+        WrapWater(w->X);
+        WrapWater(w->Y);
         w->VX -= (w->VX - w->TargetVX) / WaterEase;
         w->VY -= (w->VY - w->TargetVY) / WaterEase;
     }
     for (float* target : {&WaterA.TargetVX, &WaterA.TargetVY, &WaterB.TargetVX, &WaterB.TargetVY})
         if (Rnd(0, WaterRetarget) < 1) *target = Rnd(-WaterDriftMax, WaterDriftMax);
-    for (WaterLayer* w : {&WaterA, &WaterB}) {
-        WrapWater(w->X);
-        WrapWater(w->Y);
-    }
     ResetDraw();
     SetSize(WaterSize);
     Alpha(WaterAlpha);
