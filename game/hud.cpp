@@ -15,9 +15,10 @@ constexpr int LivesFrame = 9;
 constexpr int ModeWithLives = 1;
 
 // The index of the place just above score s on a descending board of five entries: the
-// highest place the score has not yet beaten, or the first place when it beats them all.
-template <class Entry> int NextPlace(float s, const Entry* board, int notBeaten) {
-    int r = notBeaten;
+// highest place the score has not yet beaten (the last place when it beats none), or the
+// first place when it beats them all.
+template <class Entry> int NextPlace(float s, const Entry* board) {
+    int r = MyGame::BoardPlaces - 1;
     for (int k = MyGame::BoardPlaces - 1; k >= 0; k--)
         if (s > board[k]) r = k - 1;
     return r < 0 ? 0 : r;
@@ -39,14 +40,13 @@ void MyGame::DefaultScoreDisplay(int mode) {
     const bool boardValid = first >= 0;
     SetSize(RankSize);
     if (boardValid) {
-        int r = NextPlace(s, ScoreTable + first, BoardPlaces);
-        if (r == BoardPlaces) r = BoardPlaces - 1;
+        const int r = NextPlace(s, ScoreTable + first);
         SetCol(150, 220, 255, HudAlpha);
         if (!ScreenshotMode)
             Text(W / 2 + LocalRankDX, RankY, fstr("%s %08d", nth(r + 1), ScoreTable[first + r]), AlignCentre);
     }
     if (boardValid && OnlineScoresValid == 1) {
-        const int r = NextPlace(s, OnlineScore + first, BoardPlaces - 1);
+        const int r = NextPlace(s, OnlineScore + first);
         SetCol(255, 220, 150, HudAlpha);
         if (!ScreenshotMode)
             Text(W / 2 + OnlineRankDX, RankY, fstr("%s %08d", OnlineName[first + r], OnlineScore[first + r]),

@@ -95,13 +95,11 @@ void MyGame::LoadingScreen() {
     CLS(40, 0, 80);
     CLSGradient(40, 0, 80, 1, 80, 0, 40, 1);
     ResetDraw();
-    ResetDraw();
     if (L > LogoFirstStep) {
         for (int j = 0; j < LogoCells; j++) {
             for (int i = 0; i < LogoCells; i++) {
                 const int phase = LogoPhaseStep * L - i - j;
                 float s = Sin(static_cast<float>(phase));
-                if (s < LogoShowFrom) s = 0;
                 if (phase > LogoSettledPhase) s = LogoShowFrom;
                 if (s < LogoShowFrom) continue;
                 SetSize(s);

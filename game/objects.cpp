@@ -23,6 +23,7 @@ constexpr float HomingStep = 0.025f, HomingMax = 1;
 constexpr int GemPoints = 10, BigGemPoints = 50;
 constexpr float GemGrowth = 0.2f, BigGemGrowth = 1;
 constexpr float BigGemTurn = 160, BigGemSlowdown = 0.3f;
+constexpr float BigGemTurnRate = 1;  // a big gem drops the steering back to its slowest rate
 constexpr float GemPush = 0.01f, BigGemPush = 0.02f;
 constexpr float BombFuse = 240, BombFirstTick = 210;
 
@@ -101,7 +102,7 @@ bool MyGame::ObjectWalk(int& freeSlot) {
                 Player.Angle += BigGemTurn * sign;
                 Player.Speed *= BigGemSlowdown;
                 DoRipple(o.X, o.Y, RippleSmall);
-                Player.TurnRate = 1;
+                Player.TurnRate = BigGemTurnRate;
                 PlaySFX(SfxBigGem);
                 RipplePush = {o.X, o.Y, BigGemPush};
             }

@@ -43,7 +43,8 @@ constexpr int TrailHeadColourFrom = 299;
 constexpr int TrailBodyFrame = 0;
 
 // The bomb.
-constexpr float BombFuse = 240, BombFirstTick = 210, BombTickStep = 20, BombPitchTop = 2;
+// BombFuse is the fuse a pickup lights (objects.cpp); the tick pitch rises over it.
+constexpr float BombFuse = 240, BombTickStep = 20, BombPitchTop = 2;
 constexpr float BombGoesOff = 1;
 constexpr float BlastRadius = 128;
 constexpr float BlastPitchLow = 2.3f, BlastPitchHigh = 2.8f, BlastVolume = 0.5f;
@@ -80,12 +81,18 @@ void MyGame::ClearPlayer() {
     std::memset(&WaterB, 0, sizeof WaterB);
 }
 
+namespace {
+// Wraps v into low..high: a value past one edge comes back in by the width of the range.
+void WrapInto(float& v, float low, float high) {
+    const float span = high - low;
+    if (v < low) v += span;
+    if (v > high) v -= span;
+}
+}  // namespace
+
 void MyGame::WrapOnPlayArea(float& x, float& y) {
-    const float w = ScreenWidth - 2 * PlayMargin, h = ScreenHeight - 2 * PlayMargin;
-    if (x < PlayMargin) x += w;
-    if (x > ScreenWidth - PlayMargin) x -= w;
-    if (y < PlayMargin) y += h;
-    if (y > ScreenHeight - PlayMargin) y -= h;
+    WrapInto(x, PlayMargin, ScreenWidth - PlayMargin);
+    WrapInto(y, PlayMargin, ScreenHeight - PlayMargin);
 }
 
 void MyGame::LoadGame() {
@@ -104,8 +111,6 @@ void MyGame::LoadGame() {
     for (WaterLayer* w : {&WaterA, &WaterB}) {
         w->TargetVX = Rnd(-WaterDriftMax, WaterDriftMax);
         w->TargetVY = Rnd(-WaterDriftMax, WaterDriftMax);
-    }
-    for (WaterLayer* w : {&WaterA, &WaterB}) {
         w->VX = w->TargetVX;
         w->VY = w->TargetVY;
     }
@@ -117,14 +122,6 @@ void MyGame::LoadGame() {
     for (auto& point : PlayerTrail) std::fill(point, point + 3, TrailOffscreen);
     GameState = StatePlay;
 }
-
-namespace {
-// Wraps a water layer's offset into 0..WaterSpan.
-void WrapWater(float& v) {
-    if (v < 0) v += WaterSpan;
-    if (v > WaterSpan) v -= WaterSpan;
-}
-}  // namespace
 
 void MyGame::DoGame() {
     // Backdrop.
@@ -161,10 +158,8 @@ void MyGame::DoGame() {
                 m.VY -= Cos(Player.Angle) * f * PushScale;
             }
         }
-        if (m.X < -MoteWrapMargin) m.X += ScreenWidth + 2 * MoteWrapMargin;
-        if (m.X > ScreenWidth + MoteWrapMargin) m.X -= ScreenWidth + 2 * MoteWrapMargin;
-        if (m.Y < -MoteWrapMargin) m.Y += ScreenHeight + 2 * MoteWrapMargin;
-        if (m.Y > ScreenHeight + MoteWrapMargin) m.Y -= ScreenHeight + 2 * MoteWrapMargin;
+        WrapInto(m.X, -MoteWrapMargin, ScreenWidth + MoteWrapMargin);
+        WrapInto(m.Y, -MoteWrapMargin, ScreenHeight + MoteWrapMargin);
         DrawImg(ImgParticles, m.X, m.Y, static_cast<int>(m.Frame));
     }
     ResetDraw();
@@ -254,17 +249,13 @@ void MyGame::DoGame() {
     for (WaterLayer* w : {&WaterA, &WaterB}) {
         w->X += w->VX;
         w->Y += w->VY;
-    }
-    for (WaterLayer* w : {&WaterA, &WaterB}) {
+        WrapInto(w->X, 0, WaterSpan);
+        WrapInto(w->Y, 0, WaterSpan);
         w->VX -= (w->VX - w->TargetVX) / WaterEase;
         w->VY -= (w->VY - w->TargetVY) / WaterEase;
     }
     for (float* target : {&WaterA.TargetVX, &WaterA.TargetVY, &WaterB.TargetVX, &WaterB.TargetVY})
         if (Rnd(0, WaterRetarget) < 1) *target = Rnd(-WaterDriftMax, WaterDriftMax);
-    for (WaterLayer* w : {&WaterA, &WaterB}) {
-        WrapWater(w->X);
-        WrapWater(w->Y);
-    }
     ResetDraw();
     SetSize(WaterSize);
     Alpha(WaterAlpha);
