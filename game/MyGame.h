@@ -18,6 +18,12 @@ constexpr int SfxSpare = 1, SfxGem = 2, SfxBigGem = 3, SfxBlast = 4, SfxBomb = 5
 constexpr int SfxJingle = 95, SfxConfirm = 98, SfxMove = 99;
 constexpr const char* GameMusic = "wombats.ogg";
 
+// Screens read a logical input as pressed above InputPressed and as released below
+// InputReleased.
+constexpr float InputPressed = 0.5f, InputReleased = 0.3f;
+// The align argument of Text: the text starts, is centred or ends at x.
+constexpr float AlignLeft = 0, AlignCentre = 1, AlignRight = 2;
+
 // Main states (GameState).
 constexpr int StateMenu = 0, StateToMenu = 1, StatePlay = 10, StateStartRun = 11;
 // Overlay screens (MenuScreen).
@@ -117,6 +123,7 @@ public:
     void WrapOnPlayArea(float& x, float& y);
     static constexpr int TrailHead = 301;   // the point that takes the head every update
     static constexpr float NoPush = -1;     // RipplePush.X at or below this: no push
+    static constexpr float BombFuse = 240;  // dt units from a bomb's pickup to its blast
 
     // ---- play objects (objects.cpp) ----
     struct GameObject {

@@ -37,7 +37,6 @@ constexpr int LastLineIndex = MyGame::CreditLineCount - 1;
 
 // Exit latches: keys and pad, then one per pointer.
 constexpr int LatchExit = 15, TouchLatchFirstPointer = 1;
-constexpr float ReleasedBelow = 0.3f, PressedAbove = 0.5f;
 
 // Scrolling, in virtual-screen units per update.
 constexpr float ScrollStep = 0.75f, ScrollFastExtra = 1.5f;
@@ -60,7 +59,6 @@ constexpr float TopHueStep = 20, BottomHueStep = 30, GreenPhase = 120, BluePhase
 
 // Corner texts.
 constexpr float CornerSize = 0.75f, CornerMargin = 24, CornerLine = 24;
-constexpr float AlignCentre = 1, AlignRight = 2;
 
 }  // namespace
 
@@ -91,9 +89,9 @@ void MyGame::Credits() {
     };
     const float start = Joy(InputStart), back = Joy(InputBack);
     const float fire1 = Joy(InputButton1), fire2 = Joy(InputButton2);
-    if (start < ReleasedBelow && back < ReleasedBelow && fire1 < ReleasedBelow && fire2 < ReleasedBelow)
+    if (start < InputReleased && back < InputReleased && fire1 < InputReleased && fire2 < InputReleased)
         KeyLatch[LatchExit] = 0;
-    if ((start > PressedAbove || fire1 > PressedAbove || back > PressedAbove || fire2 > PressedAbove ||
+    if ((start > InputPressed || fire1 > InputPressed || back > InputPressed || fire2 > InputPressed ||
          PlayKey(PlayEscape) || PlayKey(PlayEnter)) &&
         KeyLatch[LatchExit] == 0)
         leave();
@@ -108,8 +106,8 @@ void MyGame::Credits() {
     // Scroll up, faster while a direction is held; start again from below once the last line
     // has left the top.
     CreditScroll -= ScrollStep;
-    if (Joy(InputUp) > PressedAbove || Joy(InputRight) > PressedAbove || Joy(InputDown) > PressedAbove ||
-        Joy(InputLeft) > PressedAbove)
+    if (Joy(InputUp) > InputPressed || Joy(InputRight) > InputPressed || Joy(InputDown) > InputPressed ||
+        Joy(InputLeft) > InputPressed)
         CreditScroll -= ScrollFastExtra;
     if (CreditScroll < -LineSpacing * (WrapExtraLines + CreditCount)) CreditScroll = 0;
 

@@ -8,7 +8,6 @@ namespace {
 constexpr float ScoreEase = 4;      // the shown score closes a quarter of the gap per update
 constexpr float ScoreY = 20, RankY = 16, LocalRankDX = 180, OnlineRankDX = -128;
 constexpr float RankSize = 0.5f, HudAlpha = 0.8f;
-constexpr float AlignCentre = 1, AlignRight = 2;
 constexpr float LivesSize = 0.6f, LivesAlpha = 0.75f;
 constexpr float LivesPitch = 18, LivesHalfPitch = 9, LivesDX = -96, LivesY = 16;
 constexpr int LivesFrame = 9;

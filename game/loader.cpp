@@ -61,7 +61,6 @@ constexpr int LogoSettledPhase = 135;  // past this phase a cell stays in place 
 constexpr int LogoFirstStep = 5;       // the logo shows once LoadTo is above this
 constexpr float LoadingTextRise = 32;
 constexpr float LoadingFadeStart = 1.5f, LoadingFadeSteps = 60;
-constexpr float AlignCentre = 1;
 
 // Backdrop: the icon sheet's tile copied 16 x 16 times into the buffer; the two copies on
 // screen scroll one unit every 32 ms and jump back every tile.

@@ -46,7 +46,6 @@ constexpr float StillGrow = 240, StillSpin = 360;   // Motion Reduction: full si
 constexpr float SquareOuter = 12, SquareMiddle = 10, SquareInner = 8;
 constexpr float WordSize = 1.5f, WordOffsetY = 24, WordSlideStart = 20, WordSlideSpeed = 32;
 constexpr float FirstWordX = 0.4f, SecondWordX = 0.6f;
-constexpr float AlignCentre = 1;
 }  // namespace
 
 void MyGame::Launch(const char* path) {

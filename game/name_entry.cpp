@@ -9,7 +9,7 @@ constexpr int OddShift = 8;   // odd characters sit in bits 8..13, even ones in 
 constexpr const char* EnterYourNameText = "Enter Your Name";   // heading, and the text of no name
 
 // Input levels of this screen.
-constexpr float ReleasedBelow = 0.3f, WheelAbove = 0.3f, StepAbove = 0.4f, HeldAbove = 0.5f;
+constexpr float WheelAbove = 0.3f, StepAbove = 0.4f;
 
 // KeyLatch slots of this screen.
 constexpr int LatchWheelWait = 0;      // updates until the held wheel steps again
@@ -26,7 +26,6 @@ constexpr float FirstBoxX = 220, BoxSpacing = 40, BoxW = 36, BoxH = 64;
 constexpr int WheelReach = 4;
 constexpr float WheelSpacing = 64, WheelAlpha = 0.7f, BoxAlpha = 0.5f;
 constexpr float TitleY = 32, TitleSize = 1.5f;
-constexpr float AlignCentre = 1;
 
 constexpr float UpPitch = 0.5f, DownPitch = 0.6f, RightPitch = 1.2f, LeftPitch = 0.8f;
 constexpr float CopyPitch = 1.5f, BlankPitch = 0.5f;
@@ -110,12 +109,12 @@ void MyGame::EnterYourName() {
 
     if (KeyLatch[LatchWheelWait] > 0) KeyLatch[LatchWheelWait] -= 1;
     if (KeyLatch[LatchWheelInterval] <= 1) KeyLatch[LatchWheelInterval] = MinWait;
-    if (Joy(InputUp) < ReleasedBelow && Joy(InputDown) < ReleasedBelow) {
+    if (Joy(InputUp) < InputReleased && Joy(InputDown) < InputReleased) {
         KeyLatch[LatchWheelWait] = 0;
         KeyLatch[LatchWheelInterval] = FirstWait;
     }
 
-    if (Joy(InputRight) < ReleasedBelow && Joy(InputLeft) < ReleasedBelow) KeyLatch[LatchLeftRight] = 0;
+    if (Joy(InputRight) < InputReleased && Joy(InputLeft) < InputReleased) KeyLatch[LatchLeftRight] = 0;
     if (Joy(InputRight) > StepAbove && KeyLatch[LatchLeftRight] == 0) {
         KeyLatch[LatchLeftRight] = 1;
         OptionCursor = (OptionCursor + 1) % NameLength;
@@ -127,11 +126,11 @@ void MyGame::EnterYourName() {
         PlaySFX(SfxConfirm, LeftPitch);
     }
 
-    if (Joy(InputButton1) < ReleasedBelow && Joy(InputButton2) < ReleasedBelow &&
-        PlayKey(PlayEscape) < ReleasedBelow && PlayKey(PlayEnter) < ReleasedBelow)
+    if (Joy(InputButton1) < InputReleased && Joy(InputButton2) < InputReleased &&
+        PlayKey(PlayEscape) < InputReleased && PlayKey(PlayEnter) < InputReleased)
         KeyLatch[LatchButtons] = 0;
     // Button 1 copies the symbol into the next box; Return is left to the exit below.
-    if (Joy(InputButton1) > StepAbove && PlayKey(PlayEnter) < HeldAbove && KeyLatch[LatchButtons] == 0 &&
+    if (Joy(InputButton1) > StepAbove && PlayKey(PlayEnter) < InputPressed && KeyLatch[LatchButtons] == 0 &&
         OptionCursor <= NameLength - 2) {
         const int c = NameCode(OptionCursor);
         KeyLatch[LatchButtons] = 1;
@@ -146,7 +145,7 @@ void MyGame::EnterYourName() {
         PlaySFX(SfxConfirm, BlankPitch);
     }
     // The name is already in the options; the options screen saves it when it is left.
-    if ((Joy(InputButton3) > StepAbove || Joy(InputButton4) > StepAbove || PlayKey(PlayEscape) > HeldAbove ||
+    if ((Joy(InputButton3) > StepAbove || Joy(InputButton4) > StepAbove || PlayKey(PlayEscape) > InputPressed ||
          PlayKey(PlayEnter) != 0) &&
         KeyLatch[LatchButtons] == 0) {
         OptionCursor = 0;

@@ -25,7 +25,7 @@ constexpr float GemGrowth = 0.2f, BigGemGrowth = 1;
 constexpr float BigGemTurn = 160, BigGemSlowdown = 0.3f;
 constexpr float BigGemTurnRate = 1;  // a big gem drops the steering back to its slowest rate
 constexpr float GemPush = 0.01f, BigGemPush = 0.02f;
-constexpr float BombFuse = 240, BombFirstTick = 210;
+constexpr float BombFirstTick = 210;
 
 // Spawning: 2 chances in 100 per update, on a 16-unit grid at least 128 units from the head.
 constexpr float SpawnChance = 2, SpawnRoll = 100;

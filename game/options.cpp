@@ -7,9 +7,8 @@
 
 namespace {
 
-// Input levels: a logical input counts as pressed above PressedAbove, released below
-// ReleasedBelow.
-constexpr float PressedAbove = 0.5f, ReleasedBelow = 0.3f;
+// Input levels: a logical input counts as pressed above InputPressed, released below
+// InputReleased.
 
 // KeyLatch slots of this screen.
 constexpr int LatchUpDown = 0;     // Up/Down step
@@ -38,7 +37,6 @@ constexpr float CaptionSize = 0.75f;
 // Slider ticks spread over SliderSpan units, the first one step right of -SliderSpan / 2.
 constexpr float SliderSpan = 320;
 constexpr int CornerSquare = 8;
-constexpr float AlignLeft = 0, AlignCentre = 1;
 constexpr float CursorPitch = 1.5f, SliderPitch = 1.0f;
 
 constexpr int VolumeMax = 10, OverscanMax = 10;
@@ -61,16 +59,16 @@ void MyGame::Options() {
     OptionsList();
 
     ResetDraw();
-    if (Joy(InputUp) < ReleasedBelow && Joy(InputDown) < ReleasedBelow) KeyLatch[LatchUpDown] = 0;
-    if (Joy(InputLeft) < ReleasedBelow && Joy(InputRight) < ReleasedBelow) KeyLatch[LatchLeftRight] = 0;
+    if (Joy(InputUp) < InputReleased && Joy(InputDown) < InputReleased) KeyLatch[LatchUpDown] = 0;
+    if (Joy(InputLeft) < InputReleased && Joy(InputRight) < InputReleased) KeyLatch[LatchLeftRight] = 0;
 
     // The rows ran first, so a confirm and a move in one update act on the row selected before.
-    if (Joy(InputUp) > PressedAbove && KeyLatch[LatchUpDown] == 0) {
+    if (Joy(InputUp) > InputPressed && KeyLatch[LatchUpDown] == 0) {
         KeyLatch[LatchUpDown] = 1;
         OptionCursor -= 1;
         PlaySFX(SfxMove, CursorPitch);
     }
-    if (Joy(InputDown) > PressedAbove && KeyLatch[LatchUpDown] == 0) {
+    if (Joy(InputDown) > InputPressed && KeyLatch[LatchUpDown] == 0) {
         KeyLatch[LatchUpDown] = 1;
         OptionCursor += 1;
         PlaySFX(SfxMove, CursorPitch);
@@ -78,8 +76,8 @@ void MyGame::Options() {
     OptionCursor = std::clamp(OptionCursor, 0, std::max(OptionRowCount - 1, 0));
 
     // Back/Select leaves and is the one exit that sends the scores.
-    if (Joy(InputBack) < ReleasedBelow) KeyLatch[LatchBack] = 0;
-    if (Joy(InputBack) > PressedAbove && KeyLatch[LatchBack] == 0) {
+    if (Joy(InputBack) < InputReleased) KeyLatch[LatchBack] = 0;
+    if (Joy(InputBack) > InputPressed && KeyLatch[LatchBack] == 0) {
         MenuScreen = ScreenNone;
         LockKeys();
         Save();
@@ -218,7 +216,7 @@ MyGame::OptionRowBox MyGame::BeginOptionRow(int icon, const std::string& caption
 }
 
 bool MyGame::OptionConfirmHeld() {
-    return Joy(InputButton1) > PressedAbove || PlayKeyAll(PlayEnter) != 0 || Joy(InputButton2) > PressedAbove;
+    return Joy(InputButton1) > InputPressed || PlayKeyAll(PlayEnter) != 0 || Joy(InputButton2) > InputPressed;
 }
 
 // A tap on an unselected row only selects it; the row latch keeps the same press from acting.
@@ -231,7 +229,7 @@ void MyGame::SelectOptionRowByTap(const OptionRowBox& row) {
 }
 
 void MyGame::ReleaseOptionRowLatch() {
-    if (!(Joy(InputButton1) > PressedAbove) && PlayKeyAll(PlayEnter) == 0 && Joy(InputButton2) < ReleasedBelow &&
+    if (!(Joy(InputButton1) > InputPressed) && PlayKeyAll(PlayEnter) == 0 && Joy(InputButton2) < InputReleased &&
         MouseDown() == 0)
         KeyLatch[LatchRow] = 0;
 }
@@ -268,7 +266,7 @@ int MyGame::AddLinearOption(int option, int icon, std::string caption, int max) 
     // Left is read first; a step sets the latch, so Right held with it waits for a release.
     for (const auto& [input, by] : {std::pair{InputLeft, -1}, std::pair{InputRight, +1}}) {
         const int next = value + by;
-        if (Joy(input) > PressedAbove && OptionRowSelected() && KeyLatch[LatchLeftRight] == 0 && next >= 0 &&
+        if (Joy(input) > InputPressed && OptionRowSelected() && KeyLatch[LatchLeftRight] == 0 && next >= 0 &&
             next <= max) {
             value = next;
             KeyLatch[LatchLeftRight] = 1;

@@ -17,7 +17,6 @@ constexpr float SparkFade = 0.02f, PopupFade = 0.05f;
 constexpr float Gravity = 0.25f;
 constexpr float BounceLow = 2, BounceHigh = 5;
 constexpr float PopupLift = 0.05f;
-constexpr float AlignCentre = 1;
 
 constexpr float RippleBirthAlpha = 1;
 constexpr float RippleSizeLow = 0.15f, RippleSizeHigh = 0.3f;

@@ -17,7 +17,6 @@ constexpr float SizeNormal = 1, SizeSelected = 1.5f;
 constexpr int IconResume = 0, IconQuit = 1, IconGearA = 3, IconGearB = 4;
 constexpr int FullTurn = 360;
 constexpr float ConfirmPitch = 1.0f;
-constexpr float PressLevel = 0.5f, ReleaseLevel = 0.3f;
 constexpr int LatchMove = 1, LatchConfirm = 10;
 constexpr int MousePointer = 1;           // PointerIndex of the mouse: Button() reports it as 1
 
@@ -57,8 +56,8 @@ void MyGame::PauseMenu() {
     ResetDraw();
     bool confirmHeld = false, confirmReleased = true;
     for (int input : ConfirmInputs) {
-        confirmHeld = confirmHeld || Joy(input) > PressLevel;
-        confirmReleased = confirmReleased && Joy(input) < ReleaseLevel;
+        confirmHeld = confirmHeld || Joy(input) > InputPressed;
+        confirmReleased = confirmReleased && Joy(input) < InputReleased;
     }
     if (confirmReleased) KeyLatch[LatchConfirm] = 0;
 
@@ -85,7 +84,7 @@ void MyGame::PauseMenu() {
 
     // Right is read first; its step sets the latch, so Left held with it waits for a release.
     for (const CursorStep& s : CursorSteps) {
-        if (KeyLatch[LatchMove] == 0 && Joy(s.input) > PressLevel) {
+        if (KeyLatch[LatchMove] == 0 && Joy(s.input) > InputPressed) {
             KeyLatch[LatchMove] = 1;
             PauseCursor += s.by;
             PlaySFX(SfxMove);
@@ -94,7 +93,7 @@ void MyGame::PauseMenu() {
     }
     if (PauseCursor < PauseQuit) PauseCursor = PauseOptions;
     if (PauseCursor > PauseOptions) PauseCursor = PauseQuit;
-    if (Joy(InputLeft) < ReleaseLevel && Joy(InputRight) < ReleaseLevel) KeyLatch[LatchMove] = 0;
+    if (Joy(InputLeft) < InputReleased && Joy(InputRight) < InputReleased) KeyLatch[LatchMove] = 0;
 }
 
 void MyGame::ActivatePauseButton(int cursor) {

@@ -36,7 +36,6 @@ constexpr float RippleAlphaScale = 0.5f;
 constexpr float Acceleration = 0.1f, SpeedMax = 5;
 constexpr float BoostPress = 0.4f, BoostShare = 0.5f;
 constexpr float TurnGrowth = 0.01f, TurnRateMax = 4, TurnRateReleased = 1;
-constexpr float InputPressed = 0.5f, InputReleased = 0.3f;
 constexpr float TrailScaleX = 0.8f, TrailScaleY = 1.3f;
 constexpr int TrailSpacing = 3;          // a segment every third point
 constexpr int TrailHeadColourFrom = 299;
@@ -44,7 +43,7 @@ constexpr int TrailBodyFrame = 0;
 
 // The bomb.
 // BombFuse is the fuse a pickup lights (objects.cpp); the tick pitch rises over it.
-constexpr float BombFuse = 240, BombTickStep = 20, BombPitchTop = 2;
+constexpr float BombTickStep = 20, BombPitchTop = 2;
 constexpr float BombGoesOff = 1;
 constexpr float BlastRadius = 128;
 constexpr float BlastPitchLow = 2.3f, BlastPitchHigh = 2.8f, BlastVolume = 0.5f;

@@ -36,8 +36,6 @@ constexpr int CaptureIdle = 0, CaptureWaitRelease = 1, CaptureRunning = 2;
 constexpr int CaptureIgnoredSteps = 2;   // capture steps whose result is ignored
 constexpr int TimerStart = 359;          // frames of a capture or a test (about six seconds)
 
-// Input thresholds of the picture.
-constexpr float PressedAbove = 0.5f;
 
 // Layout: the pad picture's centre is (W/2, H - PadFromBottom).
 constexpr float PadFromBottom = 112;
@@ -49,7 +47,6 @@ constexpr int FramesPerSecond = 60;
 constexpr float DegreesPerFrame = 360.0f / FramesPerSecond;
 constexpr float StickBoxX = 160, StickBoxAbovePad = 160, StickBoxHalf = 32, StickDot = 6;
 constexpr float StickBoxAlpha = 0.15f;
-constexpr float AlignLeft = 0, AlignCentre = 1;
 
 struct Rgb {
     float r, g, b;
@@ -149,7 +146,7 @@ void MyGame::RedefineKeys() {
 
     // The pad picture, live.
     for (const PadElement& e : PadPicture) {
-        const bool pressed = e.input != NoInput && Joy(e.input) > PressedAbove;
+        const bool pressed = e.input != NoInput && Joy(e.input) > InputPressed;
         const bool isSelected = e.input != NoInput && e.input == selected;
         float size = pressed ? e.pressedSize : e.size;
         if (isSelected && e.selectedSize > 0) size = e.selectedSize;

@@ -19,8 +19,6 @@ constexpr float TitleRise = 170;          // page title above the screen's middl
 constexpr float RowTop = 139.5f, RowSpacing = 67, NumberDrop = 30;
 constexpr float OnlineSize = 0.75f;
 constexpr float WobbleX = 4, WobbleY = 3, WobbleRateX = 0.25f, WobbleRateY = 0.4f;
-constexpr float AlignCentre = 1, AlignRight = 2;
-constexpr float PressLevel = 0.5f, ReleaseLevel = 0.3f;
 constexpr int LatchSkip = 13;             // KeyLatch slot of the skip input
 
 constexpr const char* PageTitles[] = {"Top 5", "Last 5", "Top Online"};
@@ -112,8 +110,8 @@ void MyGame::DisplayScoreboard() {
         KeyLatch[LatchSkip] = 1;
         ScoreTimer = SlideOutFrom;
     }
-    if (Joy(InputButton4) < ReleaseLevel && MouseAny == 0) KeyLatch[LatchSkip] = 0;
-    if (Joy(InputButton4) > PressLevel && KeyLatch[LatchSkip] == 0) {
+    if (Joy(InputButton4) < InputReleased && MouseAny == 0) KeyLatch[LatchSkip] = 0;
+    if (Joy(InputButton4) > InputPressed && KeyLatch[LatchSkip] == 0) {
         KeyLatch[LatchSkip] = 1;
         ScoreTimer = SlideOutFrom;
     }

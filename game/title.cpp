@@ -13,11 +13,8 @@ namespace {
 constexpr const char* CreditLine = "Game Title : Wickfish";
 constexpr float CreditSize = 0.8f, CreditInsetX = 8, CreditInsetY = 16;
 
-// Text alignments of Text().
-constexpr float AlignLeft = 0, AlignCentre = 1, AlignRight = 2;
 
-// Logical inputs read as pressed above PressLevel and as released below ReleaseLevel.
-constexpr float PressLevel = 0.5f, ReleaseLevel = 0.3f;
+// Logical inputs read as pressed above InputPressed and as released below InputReleased.
 // The difficulty list's repeat counts every direction as released below this level.
 constexpr float RepeatReleaseLevel = 0.25f;
 
@@ -90,8 +87,8 @@ constexpr int LatchEscape = 99;
 // TouchLatch slot of the list's click.
 constexpr int LatchClick = 0;
 
-bool Pressed(float v) { return v > PressLevel; }
-bool Released(float v) { return v < ReleaseLevel; }
+bool Pressed(float v) { return v > InputPressed; }
+bool Released(float v) { return v < InputReleased; }
 
 float ChoiceHue(int i) {
     if (i < static_cast<int>(std::size(ChoiceHues))) return ChoiceHues[i];
