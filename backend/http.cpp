@@ -115,6 +115,26 @@ std::string Exchange(int fd, const std::string& host, const char* path) {
     return FramedPayload(reply);
 }
 
+// One GET of path from host, the payload into grabbed. A host that cannot be looked up leaves
+// grabbed as it was; so does a failed waiting connect. The plain connect does not wait, and
+// when it fails still goes on to send and receive, which then yields an empty payload.
+void Fetch(const char* host, const char* path, bool waitForConnect, std::string& grabbed) {
+    const std::string hostText = host ? host : "";
+    Socket sock;
+    sockaddr_storage address{};
+    socklen_t length = 0;
+    if (!OpenSocket(hostText, sock, address, length)) return;
+    if (waitForConnect) {
+        if (!ConnectWaiting(sock.fd, address, length)) {
+            PrintText("\n-=Unable to Connect=-\n");
+            return;
+        }
+    } else if (connect(sock.fd, reinterpret_cast<const sockaddr*>(&address), length) != 0) {
+        PrintText("Could not connect");
+    }
+    grabbed = Exchange(sock.fd, hostText, path);
+}
+
 }  // namespace
 
 std::string ScoreServerHost() {
@@ -136,26 +156,6 @@ std::string FramedPayload(const std::string& reply) {
     return website_HTML.substr(start, end - start);
 }
 
-void VornSys::URLData(const char* host, const char* path) {
-    const std::string hostText = host ? host : "";
-    Socket sock;
-    sockaddr_storage address{};
-    socklen_t length = 0;
-    if (!OpenSocket(hostText, sock, address, length)) return;
-    if (!ConnectWaiting(sock.fd, address, length)) {
-        PrintText("\n-=Unable to Connect=-\n");
-        return;
-    }
-    URLGrabbed = Exchange(sock.fd, hostText, path);
-}
+void VornSys::URLData(const char* host, const char* path) { Fetch(host, path, true, URLGrabbed); }
 
-void VornSys::URLDataOld(const char* host, const char* path) {
-    const std::string hostText = host ? host : "";
-    Socket sock;
-    sockaddr_storage address{};
-    socklen_t length = 0;
-    if (!OpenSocket(hostText, sock, address, length)) return;
-    // A failed connect still goes on to send and receive, which then yields an empty payload.
-    if (connect(sock.fd, reinterpret_cast<const sockaddr*>(&address), length) != 0) PrintText("Could not connect");
-    URLGrabbed = Exchange(sock.fd, hostText, path);
-}
+void VornSys::URLDataOld(const char* host, const char* path) { Fetch(host, path, false, URLGrabbed); }

@@ -9,6 +9,7 @@
 
 #include "VornCore.h"
 #include "fakes.h"
+#include "game_fixture.h"
 
 namespace {
 VornCore Core;
@@ -21,10 +22,6 @@ class Frame : public ::testing::Test {
 protected:
     void SetUp() override {
         ResetFakes();
-        savedClock = SysClockSource;
-        savedSleep = RestSource;
-        SysClockSource = TestClock;
-        RestSource = TestSleep;
         Sleeps.clear();
         Now = 50000;
         testing::internal::CaptureStdout();
@@ -33,12 +30,9 @@ protected:
         Core.DebugMode = 0;
     }
     void TearDown() override {
-        SysClockSource = savedClock;
-        RestSource = savedSleep;
         ASys.DrawTo = 0;
     }
-    long long (*savedClock)();
-    void (*savedSleep)(int);
+    HeldClock heldClock{TestClock, TestSleep};
     std::string banner;
 };
 }  // namespace
@@ -63,7 +57,7 @@ TEST_F(Frame, ClockIsAnIntOfWallMillisecondsFromProcessStart) {
     static_assert(std::is_same_v<decltype(Core.Mills()), int>);
     // The real clock starts with the process, so its readings and StartTick fit an int
     // however long the machine has been up.
-    const long long real = savedClock();
+    const long long real = heldClock.savedClock();
     EXPECT_GE(real, 0);
     EXPECT_LE(real, std::numeric_limits<int>::max());
 }

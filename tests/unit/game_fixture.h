@@ -17,6 +17,23 @@
 #include "MyGame.h"
 #include "fakes.h"
 
+// Puts a test's clock and idle sleep in place of the framework's for as long as it lives, and
+// keeps the ones it replaced.
+struct HeldClock {
+    HeldClock(long long (*clock)(), void (*sleep)(int)) : savedClock(SysClockSource), savedSleep(RestSource) {
+        SysClockSource = clock;
+        RestSource = sleep;
+    }
+    ~HeldClock() {
+        SysClockSource = savedClock;
+        RestSource = savedSleep;
+    }
+    HeldClock(const HeldClock&) = delete;
+    HeldClock& operator=(const HeldClock&) = delete;
+    long long (*const savedClock)();
+    void (*const savedSleep)(int);
+};
+
 class GameScreen : public ::testing::Test {
 protected:
     static inline long long Now = 0;
@@ -27,10 +44,6 @@ protected:
 
     void SetUp() override {
         ResetFakes();
-        savedClock = SysClockSource;
-        savedSleep = RestSource;
-        SysClockSource = TestClock;
-        RestSource = TestSleep;
         Now = 100000;
         testing::internal::CaptureStdout();
         G.Begin(GameNumber, GameName);
@@ -52,8 +65,6 @@ protected:
         ASys.iFrames[ASys.FontImage] = 96;   // a font in the slot, so text is drawn
     }
     void TearDown() override {
-        SysClockSource = savedClock;
-        RestSource = savedSleep;
         ASys.DrawTo = 0;
         ASys.iFrames[ASys.FontImage] = -1;
     }
@@ -154,6 +165,5 @@ protected:
     }
 
 private:
-    long long (*savedClock)() = nullptr;
-    void (*savedSleep)(int) = nullptr;
+    HeldClock heldClock{TestClock, TestSleep};
 };

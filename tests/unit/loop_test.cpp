@@ -29,10 +29,6 @@ class Loop : public ::testing::Test {
 protected:
     void SetUp() override {
         ResetFakes();
-        savedClock = SysClockSource;
-        savedSleep = RestSource;
-        SysClockSource = TestClock;
-        RestSource = TestSleep;
         Sleeps.clear();
         Now = 100000;
         testing::internal::CaptureStdout();
@@ -60,8 +56,6 @@ protected:
         ASys.iFrames[ASys.FontImage] = 96;   // a font in the slot, so text is drawn
     }
     void TearDown() override {
-        SysClockSource = savedClock;
-        RestSource = savedSleep;
         ASys.DrawTo = 0;
         ASys.iFrames[ASys.FontImage] = -1;
         std::memcpy(G.home, savedHome, sizeof savedHome);
@@ -81,8 +75,7 @@ protected:
         return {G.UpdateTime != -1, FakeGlfw.swaps > swaps, UpdateCountLive - polls};
     }
 
-    long long (*savedClock)();
-    void (*savedSleep)(int);
+    HeldClock heldClock{TestClock, TestSleep};
     char savedHome[sizeof(VornCore::home)] = "";
 };
 
