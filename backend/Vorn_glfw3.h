@@ -313,6 +313,10 @@ extern int MusicBufferStats[MusicStatsCount];
 #include <cstdio>
 extern std::FILE* MyOpenFile;   // the one open data file, null when none
 extern int FileOpen;            // 1 while MyOpenFile is open
+// Writes bytes to path as a save reaches its file: through a temporary file beside it that
+// replaces path only once every byte is on the disk. False, with nothing left behind, on any
+// failure (no room, no permission, no such folder).
+bool ReplaceFileWith(const char* path, const std::vector<unsigned char>& bytes);
 
 // ---- HTTP (http.cpp) ----
 constexpr int WebBufferSize = 10000;          // bytes asked of one receive
