@@ -313,13 +313,17 @@ extern int MusicBufferStats[MusicStatsCount];
 #include <cstdio>
 extern std::FILE* MyOpenFile;   // the one open data file, null when none
 extern int FileOpen;            // 1 while MyOpenFile is open
+// Writes bytes to path as a save reaches its file: through a temporary file beside it that
+// replaces path only once every byte is on the disk. False, with nothing left behind, on any
+// failure (no room, no permission, no such folder).
+bool ReplaceFileWith(const char* path, const std::vector<unsigned char>& bytes);
 
 // ---- HTTP (http.cpp) ----
 constexpr int WebBufferSize = 10000;          // bytes asked of one receive
 constexpr int ReplyLimit = 64 * 1024;         // a longer reply is cut here
 constexpr int HttpPort = 80;                  // when the host names no port
 constexpr int ConnectWaitMs = 3000;           // wait for a non-blocking connect
-constexpr int ReceiveTimeoutMs = 5000;        // wait for each receive
+constexpr int ReceiveTimeoutMs = 5000;        // wait for the whole reply after the request
 constexpr const char* PayloadOpen = "[-\r\nData-]";
 constexpr const char* PayloadClose = "[-\r\nEnd-]";
 constexpr const char* ScoreHostVariable = "BRINDLEWICK_SCORE_HOST";

@@ -1,10 +1,12 @@
 // The backend's HTTP client: one GET over a POSIX TCP socket, the reply read until the server
-// closes (at most ReplyLimit bytes), and the payload taken from between the framing
-// delimiters. Also where the score server's host is configured.
+// closes (at most ReplyLimit bytes, within ReceiveTimeoutMs of the request in all), and the
+// payload taken from between the framing delimiters. Also where the score server's host is
+// configured.
 #include "Vorn_glfw3.h"
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -79,17 +81,32 @@ bool OpenSocket(const std::string& host, Socket& sock, sockaddr_storage& address
     return true;
 }
 
+using Clock = std::chrono::steady_clock;
+
+// The moment ms milliseconds from now.
+Clock::time_point After(int ms) { return Clock::now() + std::chrono::milliseconds(ms); }
+
+// Waits until the socket is ready for events or the deadline passes. True when it is ready (or
+// has an error or a hang-up to report), false when the time ran out. A signal does not end the
+// wait; the wait goes on for the time that is left.
+bool WaitReady(int fd, short events, Clock::time_point deadline) {
+    for (;;) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (left <= 0) return false;
+        pollfd waiting{fd, events, 0};
+        const int ready = poll(&waiting, 1, static_cast<int>(left));
+        if (ready > 0) return true;
+        if (ready == 0 || errno != EINTR) return false;
+    }
+}
+
 // Connects without blocking and waits up to ConnectWaitMs for the connection to stand.
 bool ConnectWaiting(int fd, const sockaddr_storage& address, socklen_t length) {
     const int flags = fcntl(fd, F_GETFL, 0);
     fcntl(fd, F_SETFL, flags | O_NONBLOCK);
     if (connect(fd, reinterpret_cast<const sockaddr*>(&address), length) != 0 && errno != EINPROGRESS)
         return false;
-    pollfd waiting{fd, POLLOUT, 0};
-    int ready = 0;
-    do ready = poll(&waiting, 1, ConnectWaitMs);
-    while (ready < 0 && errno == EINTR);   // a signal is no failure to connect
-    if (ready != 1) return false;
+    if (!WaitReady(fd, POLLOUT, After(ConnectWaitMs))) return false;
     int error = 0;
     socklen_t size = sizeof error;
     if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) != 0 || error != 0) return false;
@@ -97,16 +114,19 @@ bool ConnectWaiting(int fd, const sockaddr_storage& address, socklen_t length) {
     return true;
 }
 
-// Sends the request and reads the reply until the server closes, an error, a receive
-// timeout, or ReplyLimit bytes; returns the payload.
+// Sends the request and reads the reply until the server closes, an error, ReplyLimit bytes,
+// or ReceiveTimeoutMs after the request went out, however the bytes trickle in; returns the
+// payload of what arrived by then.
 std::string Exchange(int fd, const std::string& host, const char* path) {
     const std::string request = std::string("GET /") + (path ? path : "") + " HTTP/1.1\r\nHost: " + host +
                                 "\r\nConnection: close\r\n\r\n";
     send(fd, request.data(), request.size(), MSG_NOSIGNAL);
+    const Clock::time_point deadline = After(ReceiveTimeoutMs);
     std::string reply;
     for (;;) {
         const std::size_t room = std::min<std::size_t>(WebBufferSize, ReplyLimit - reply.size());
         if (room == 0) break;
+        if (!WaitReady(fd, POLLIN, deadline)) break;
         const ssize_t got = recv(fd, webBuffer, room, 0);
         if (got < 0 && errno == EINTR) continue;
         if (got <= 0) break;

@@ -240,7 +240,13 @@ void VornSys::SavePNG(const char* path, int slot, unsigned int width, unsigned i
     static const std::vector<unsigned char> NoPixels;
     // The encoder refuses pixels fewer than width x height, so a short slot is reported too.
     const std::vector<unsigned char>& pixels = (slot >= 0 && slot < ImageSlots) ? Image[slot] : NoPixels;
-    unsigned error = lodepng::encode(path, pixels, width, height);
+    // Encoded in memory and written as a save is, so a full disk or a folder that cannot be
+    // written leaves no cut-off picture; that failure has the encoder's own number for a file
+    // it cannot write.
+    constexpr unsigned FileNotWritten = 79;
+    std::vector<unsigned char> png;
+    unsigned error = lodepng::encode(png, pixels, width, height);
+    if (!error && !ReplaceFileWith(path, png)) error = FileNotWritten;
     if (error) Debuglog(fstrSys("The image save didn't work.  All the images are unsaved!! %i", error));
 }
 

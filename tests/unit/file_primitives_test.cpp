@@ -1,6 +1,7 @@
 // The backend's file primitives on real files in a scratch folder: the byte layouts of
 // integers, bytes and lines, short reads and the end of a file, one file open at a time,
-// failed opens, calls with no file open, and saves that reach the target only when closed.
+// failed opens, calls with no file open, saves that reach the target only when closed, what
+// killed saves leave behind, and saves onto a full disk or into a read-only folder.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -50,6 +51,19 @@ protected:
         for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename().string());
         std::sort(names.begin(), names.end());
         return names;
+    }
+    // A child process that opens path for writing, writes 20,000 bytes (more than a stdio
+    // buffer holds, so some reach the disk) and then, in place of a close, runs end.
+    static pid_t SaveInChild(const std::string& path, const std::function<void()>& end) {
+        std::fflush(stdout);
+        const pid_t child = fork();
+        if (child == 0) {
+            if (ASys.WriteFile_Sys(path.c_str()) != 1) _exit(2);
+            for (int i = 0; i < 5000; ++i) ASys.WriteInt_Sys(i);
+            end();
+            _exit(3);
+        }
+        return child;
     }
     // Runs f and returns what it printed on standard output.
     static std::string Printed(const std::function<void()>& f) {
@@ -277,15 +291,11 @@ TEST_F(FilePrimitives, AKilledSaveKeepsTheOldFile) {
     for (const Case& c : {Case{"killed", true}, Case{"exits", false}}) {
         SCOPED_TRACE(c.name);
         Put(path, old);
-        std::fflush(stdout);
-        const pid_t child = fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            if (ASys.WriteFile_Sys(path.c_str()) != 1) _exit(2);
-            for (int i = 0; i < 5000; ++i) ASys.WriteInt_Sys(i);
+        const pid_t child = SaveInChild(path, [&] {
             if (c.killed) raise(SIGKILL);
             std::exit(0);
-        }
+        });
+        ASSERT_GE(child, 0);
         int status = 0;
         ASSERT_EQ(waitpid(child, &status, 0), child);
         if (c.killed) {
@@ -296,5 +306,117 @@ TEST_F(FilePrimitives, AKilledSaveKeepsTheOldFile) {
             EXPECT_EQ(WEXITSTATUS(status), 0);
             EXPECT_EQ(Read(path).size(), 5000u * 4u);
         }
+    }
+}
+
+// A save killed mid-write leaves its temporary file beside the target. The next save of that
+// target removes the ones of processes that no longer run, and keeps those of processes that
+// still run (they may be writing them) and every name that is not exactly one of its own.
+TEST_F(FilePrimitives, TheNextSaveRemovesWhatKilledSavesLeft) {
+    const std::string path = Path("Settings.sav");
+    Put(path, {'o', 'l', 'd', '\n'});
+    auto leftoversOf = [&](pid_t pid) {
+        std::vector<std::string> found;
+        for (const std::string& name : Names())
+            if (name.rfind("Settings.sav.tmp-" + std::to_string(pid) + "-", 0) == 0) found.push_back(name);
+        return found;
+    };
+
+    // A save that a kill cut off: its process is gone.
+    const pid_t killed = SaveInChild(path, [] { raise(SIGKILL); });
+    ASSERT_GE(killed, 0);
+    int status = 0;
+    ASSERT_EQ(waitpid(killed, &status, 0), killed);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    ASSERT_EQ(leftoversOf(killed).size(), 1u);
+
+    // A save still under way: the child holds its temporary file until it is told to die.
+    int ready[2], release[2];
+    ASSERT_EQ(pipe(ready), 0);
+    ASSERT_EQ(pipe(release), 0);
+    const pid_t live = SaveInChild(path, [&] {
+        char byte = 1;
+        if (write(ready[1], &byte, 1) != 1) _exit(2);
+        while (read(release[0], &byte, 1) < 0) {
+        }
+        raise(SIGKILL);
+    });
+    ASSERT_GE(live, 0);
+    char byte = 0;
+    ASSERT_EQ(read(ready[0], &byte, 1), 1);
+    ASSERT_EQ(leftoversOf(live).size(), 1u);
+
+    // Names that look like leftovers but are kept, and one more of the dead process.
+    const std::string dead = std::to_string(killed);
+    const std::vector<std::string> kept = {
+        "Settings.sav.tmp-" + std::to_string(getpid()) + "-50",   // this process runs
+        "Settings.sav.tmp-1-0",                                 // so does process 1
+        "Settings.sav.tmp-" + dead,                             // no counter
+        "Settings.sav.tmp-" + dead + "-3x",
+        "Settings.sav.tmp-" + dead + "-",
+        "Settings.sav.tmp--3",
+        "Settings.sav.tmp-0" + dead + "-3",                     // not a name a save makes
+        "Settings.sav.tmp-99999999999-3",                       // no process number
+        "Settings.sav.tmp-" + dead + "-3.bak",
+        "xSettings.sav.tmp-" + dead + "-3",                     // other targets
+        "Settings.sa.tmp-" + dead + "-3",
+        "Save_556.sav.tmp-" + dead + "-0",
+    };
+    for (const std::string& name : kept) Put(Path(name), {'k'});
+    Put(Path("Settings.sav.tmp-" + dead + "-7"), {'d'});
+    fs::create_directory(dir / ("Settings.sav.tmp-" + dead + "-8"));   // no file: kept
+
+    ASSERT_EQ(ASys.WriteFile_Sys(path.c_str()), 1);
+    ASys.WriteInt_Sys(5);
+    ASys.CloseFile_Sys();
+    EXPECT_EQ(Read(path), (Bytes{5, 0, 0, 0}));
+    std::vector<std::string> expected = kept;
+    expected.push_back("Settings.sav");
+    expected.push_back("Settings.sav.tmp-" + dead + "-8");
+    expected.push_back(leftoversOf(live).at(0));
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(Names(), expected);
+    for (const std::string& name : kept) EXPECT_EQ(Read(Path(name)), Bytes{'k'}) << name;
+
+    // Once the other save's process is gone too, the next save removes its file.
+    ASSERT_EQ(write(release[1], &byte, 1), 1);
+    ASSERT_EQ(waitpid(live, &status, 0), live);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    for (int fd : {ready[0], ready[1], release[0], release[1]}) close(fd);
+    const std::string liveLeftover = leftoversOf(live).at(0);
+    ASSERT_EQ(ASys.WriteFile_Sys(path.c_str()), 1);
+    ASys.CloseFile_Sys();
+    EXPECT_FALSE(fs::exists(Path(liveLeftover)));
+    EXPECT_EQ(Names().size(), expected.size() - 1);
+}
+
+// A save onto a full disk or into a folder that may not be written keeps the old file whole,
+// says "Error Writing File", and leaves nothing beside it; the program goes on.
+TEST_F(FilePrimitives, ASaveThatCannotBeWrittenKeepsTheOldFileAndLeavesNothing) {
+    const std::string path = Path("Settings.sav");
+    const Bytes old = {'o', 'l', 'd', '\n'};
+    struct Case {
+        const char* name;
+        DiskLimit limit;
+    };
+    const Case cases[] = {
+        {"full disk", DiskLimit::FileSizeLimit},           // the close finds the lost bytes
+        {"read-only folder", DiskLimit::ReadOnlyFolders},  // no temporary file can be made
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Put(path, old);
+        chmod(path.c_str(), 0666);   // the file itself may be written
+        if (c.limit == DiskLimit::ReadOnlyFolders) chmod(dir.c_str(), 0555);
+        const std::string printed = PrintedUnder(c.limit, [&] {
+            ASys.WriteFile_Sys(path.c_str());
+            for (int i = 0; i < 5000; ++i) ASys.WriteInt_Sys(i);
+            ASys.CloseFile_Sys();
+            std::printf("carried on\n");
+        });
+        chmod(dir.c_str(), 0755);
+        EXPECT_EQ(printed, "Error Writing File\ncarried on\n");
+        EXPECT_EQ(Read(path), old);
+        EXPECT_EQ(Names(), std::vector<std::string>{"Settings.sav"});
     }
 }

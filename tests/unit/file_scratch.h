@@ -1,11 +1,21 @@
 // Scratch folders for tests that work on real files (each test a fresh folder of its own, so
-// tests can run in parallel) and the count of the process's open file descriptors.
+// tests can run in parallel), the count of the process's open file descriptors, and a child
+// process that writes where the disk is full or the folder read-only.
 #pragma once
 
 #include <dirent.h>
 #include <gtest/gtest.h>
+#include <linux/capability.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <string>
 
 // A fresh, empty folder below the tests' scratch folder.
@@ -29,4 +39,68 @@ inline int OpenDescriptors() {
         closedir(d);
     }
     return n;
+}
+
+// How a child process finds the disk. FileSizeLimit stands for a full disk with no privileges:
+// no file may grow past a few bytes, and a write past them fails with EFBIG (SIGXFSZ, which
+// would kill the child, is ignored). ReadOnlyFolders makes the permission bits of folders bind
+// even for root, by giving up the capabilities that override them; the test makes the folder
+// read-only itself.
+enum class DiskLimit { FileSizeLimit, ReadOnlyFolders };
+constexpr rlim_t LimitedFileBytes = 64;
+
+inline void ApplyInChild(DiskLimit limit) {
+    if (limit == DiskLimit::FileSizeLimit) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit size{LimitedFileBytes, LimitedFileBytes};
+        if (setrlimit(RLIMIT_FSIZE, &size) != 0) _exit(3);
+        return;
+    }
+    __user_cap_header_struct head{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct caps[_LINUX_CAPABILITY_U32S_3] = {};
+    if (syscall(SYS_capget, &head, caps) != 0) _exit(3);
+    for (int cap : {CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH, CAP_FOWNER}) {
+        const unsigned bit = 1u << (cap % 32);
+        caps[cap / 32].effective &= ~bit;
+        caps[cap / 32].permitted &= ~bit;
+        caps[cap / 32].inheritable &= ~bit;
+    }
+    if (syscall(SYS_capset, &head, caps) != 0) _exit(3);
+}
+
+// Runs work in a child process under the limit and returns what it printed on standard
+// output. The child's exit is checked: a child that could not set up its limit fails the test.
+inline std::string PrintedUnder(DiskLimit limit, const std::function<void()>& work) {
+    int out[2];
+    if (pipe(out) != 0) {
+        ADD_FAILURE() << "no pipe";
+        return "";
+    }
+    std::fflush(stdout);
+    const pid_t child = fork();
+    if (child < 0) {
+        ADD_FAILURE() << "no fork";
+        close(out[0]);
+        close(out[1]);
+        return "";
+    }
+    if (child == 0) {
+        close(out[0]);
+        dup2(out[1], STDOUT_FILENO);
+        ApplyInChild(limit);
+        work();
+        std::fflush(stdout);
+        _exit(0);
+    }
+    close(out[1]);
+    std::string printed;
+    char chunk[4096];
+    for (ssize_t n; (n = read(out[0], chunk, sizeof chunk)) != 0;)
+        if (n > 0) printed.append(chunk, static_cast<size_t>(n));
+        else if (errno != EINTR) break;
+    close(out[0]);
+    int status = 0;
+    EXPECT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "child status " << status;
+    return printed;
 }

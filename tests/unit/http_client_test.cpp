@@ -1,10 +1,11 @@
 // The HTTP client against a stand-in server on a free loopback port: the request bytes, the
 // payload between the framing delimiters in one piece or split over many, replies without a
-// delimiter, dropped bytes, the 64 KiB cut, a server that never answers, a connection that
-// never stands, a refused one, an unknown host; the core's escaping of the score data and the
-// configured score server.
+// delimiter, dropped bytes, the 64 KiB cut, a server that never answers or drips its reply, a
+// connection that never stands, a refused one, an unknown host; the core's escaping of the score
+// data and the configured score server.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <functional>
 #include <string>
@@ -158,6 +159,32 @@ TEST(HttpClient, AServerThatNeverAnswersIsLeftAfterTheReceiveTimeout) {
     EXPECT_EQ(Printed([&] { ASys.URLData(server.Host().c_str(), "wait"); }), "");
     EXPECT_EQ(ASys.URLGrabbed, "");
     EXPECT_EQ(server.Request(), Request(server.Host(), "wait"));
+}
+
+// A server that drips its reply, a byte a second for half a minute, holds the game no longer
+// than a silent one: the exchange ends about 5 seconds after the request with the text that
+// arrived by then. A reply that comes in slow pieces but whole within that time is kept whole.
+TEST(HttpClient, ADrippingServerIsLeftAfterTheReceiveTimeoutWithTheTextSoFar) {
+    const std::string early = "first";
+    const std::string dripped = "abcdefghijklmnopqrstuvwxyz0123";   // 30 bytes, one a second
+    std::vector<std::string> pieces = {Head + Open + early};
+    for (char c : dripped) pieces.push_back(std::string(1, c));
+    LoopbackServer server;
+    server.Reply(pieces, 1000);
+    ASys.URLGrabbed = "previous";
+    const auto start = std::chrono::steady_clock::now();
+    ASys.URLData(server.Host().c_str(), "drip");
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    // 5 seconds and a wide margin for a busy machine, far short of the 30 the drip lasts.
+    EXPECT_LT(seconds, 8.0);
+    const std::string& got = ASys.URLGrabbed;
+    EXPECT_EQ(got.substr(0, early.size()), early);
+    EXPECT_LT(got.size(), early.size() + dripped.size());
+    EXPECT_EQ(got.substr(early.size()), dripped.substr(0, got.size() - early.size()));   // in order, none lost
+
+    server.Reply({Head + Open, "slow but ", "whole", Close}, 600);
+    ASys.URLData(server.Host().c_str(), "slow");
+    EXPECT_EQ(ASys.URLGrabbed, "slow but whole");
 }
 
 TEST(HttpClient, BlockingConnectOfTheOldClient) {

@@ -1,7 +1,7 @@
 // A stand-in HTTP server for the client's tests: it listens on a free loopback port, takes one
 // connection at a time on a thread of its own, records the request and answers with the
-// pieces it is given, each sent and flushed on its own with a short pause between them, or
-// with nothing at all until the client leaves.
+// pieces it is given, each sent and flushed on its own with a pause between them (short, or
+// as long as a test asks, to drip a reply), or with nothing at all until the client leaves.
 #pragma once
 
 #include <arpa/inet.h>
@@ -12,6 +12,8 @@
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <cerrno>
+
 #include <string>
 #include <thread>
 #include <vector>
@@ -19,7 +21,7 @@
 class LoopbackServer {
 public:
     static constexpr int WaitMs = 15000;       // the longest the server waits for the client
-    static constexpr int PieceGapUs = 40000;   // between two pieces of a reply
+    static constexpr int PieceGapMs = 40;      // between two pieces of a reply
 
     explicit LoopbackServer(int backlog = 4) {
         listener = socket(AF_INET, SOCK_STREAM, 0);
@@ -42,19 +44,18 @@ public:
 
     std::string Host() const { return "127.0.0.1:" + std::to_string(port); }
 
-    // The next connection gets these pieces, then the server closes it.
-    void Reply(std::vector<std::string> pieces) {
+    // The next connection gets these pieces, gapMs apart, then the server closes it. A client
+    // that leaves early ends the reply at once.
+    void Reply(std::vector<std::string> pieces, int gapMs = PieceGapMs) {
         Join();
-        worker = std::thread([this, pieces] {
+        worker = std::thread([this, pieces, gapMs] {
             const int fd = Accept();
             if (fd < 0) return;
             request = ReadHead(fd);
             const int one = 1;
             setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-            for (const std::string& piece : pieces) {
-                SendAll(fd, piece);
-                usleep(PieceGapUs);
-            }
+            for (const std::string& piece : pieces)
+                if (!SendAll(fd, piece) || !Pause(fd, gapMs)) break;
             shutdown(fd, SHUT_WR);
             close(fd);
         });
@@ -101,13 +102,23 @@ private:
         while (head.find("\r\n\r\n") == std::string::npos && recv(fd, &c, 1, 0) == 1) head += c;
         return head;
     }
-    static void SendAll(int fd, const std::string& bytes) {
+    static bool SendAll(int fd, const std::string& bytes) {
         size_t sent = 0;
         while (sent < bytes.size()) {
             const ssize_t n = send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
-            if (n <= 0) return;
+            if (n <= 0) return false;
             sent += static_cast<size_t>(n);
         }
+        return true;
+    }
+    // Waits ms milliseconds; false as soon as the client has closed its end or the connection
+    // broke (the client sends nothing after its request).
+    static bool Pause(int fd, int ms) {
+        pollfd waiting{fd, POLLIN, 0};
+        int ready;
+        do ready = poll(&waiting, 1, ms);
+        while (ready < 0 && errno == EINTR);
+        return ready == 0;
     }
 
     int listener = -1;

@@ -508,6 +508,7 @@ TEST_F(SaveFiles, KilledSavesLeaveWholeFiles) {
     makeVersion(1);
     Save();
     std::mt19937 rng(2026);
+    int unfinished = 0;   // temporary files that kills left, counted after each kill
     for (int round = 0; round < 100; ++round) {
         const int first = scoreVersion + 1;   // the child goes on from the whole pair
         const pid_t child = fork();
@@ -526,6 +527,15 @@ TEST_F(SaveFiles, KilledSavesLeaveWholeFiles) {
         const auto settings = Bytes(MyGame::SettingsFile);
         const auto scores = Bytes(ScoreFile);
         SCOPED_TRACE(testing::Message() << "kill " << round);
+        // Each save clears what killed saves of its file left, so a file has at most one
+        // unfinished temporary file beside it: that of the last save of it that was cut off.
+        for (const std::string file : {MyGame::SettingsFile, ScoreFile}) {
+            int beside = 0;
+            for (const auto& entry : fs::directory_iterator(dir))
+                if (entry.path().filename().string().rfind(file + ".tmp-", 0) == 0) ++beside;
+            EXPECT_LE(beside, 1) << file;
+            unfinished += beside;
+        }
         ASSERT_EQ(int(settings.size()), SettingsBytes);
         ASSERT_EQ(int(scores.size()), ScoreFileBytes);
         const auto [n, m] = versionOf(settings, scores);
@@ -542,9 +552,6 @@ TEST_F(SaveFiles, KilledSavesLeaveWholeFiles) {
         if (HasFailure()) break;
     }
     // The kills did land inside writes: each of those left its unfinished temporary file.
-    int unfinished = 0;
-    for (const auto& entry : fs::directory_iterator(dir))
-        if (entry.path().filename().string().find(".tmp-") != std::string::npos) ++unfinished;
     EXPECT_GT(unfinished, 0);
 }
 
