@@ -17,6 +17,7 @@ int TriCount = 0;
 int RenderMode = GL_NEAREST;
 int Wireframe = 0;
 float OverscanScaleX = 1, OverscanScaleY = 1;
+bool UploadEveryBatch = false;
 
 namespace {
 
@@ -114,20 +115,52 @@ void Wedges(const double* rec, bool fan) {
     }
 }
 
+// A texture object of the current context and what was last uploaded into it: the change
+// count and side of its pixels. Name 0: not made yet.
+struct Texture {
+    GLuint name = 0;
+    unsigned long long changes = 0;
+    int side = 0;
+};
+
+// Entry 0 the white block, then every slot's pixels, then every slot's blurred pixels.
+constexpr int TextureCount = 1 + 2 * ImageSlots;
+Texture Textures[TextureCount];
+
+Texture& TextureOf(int key) {
+    if (key == TexFlat) return Textures[0];
+    if (key >= TexBlurOffset) return Textures[1 + ImageSlots + key - TexBlurOffset];
+    return Textures[1 + key];
+}
+
 // Starts a new batch when the texture key changes or the open batch is full: ends the open
-// one, sets the filters and re-specifies the default texture from CPU-side pixels.
-void Batch(int key, int side, const unsigned char* pixels) {
+// one, binds the key's texture (made on first use, its pixels uploaded when they changed since
+// the last upload) and sets its filters.
+void Batch(int key, int side, const unsigned char* pixels, unsigned long long changes) {
     if (TexUse == key && TriCount <= BatchShapeLimit) return;
     if (TexUse != TexNone) glEnd();
     TexUse = key;
+    GLuint name = 0;
+    bool upload = true;
+    if (!UploadEveryBatch) {
+        Texture& t = TextureOf(key);
+        if (t.name == 0) glGenTextures(1, &t.name);
+        else upload = t.changes != changes || t.side != side;
+        t.changes = changes;
+        t.side = side;
+        name = t.name;
+    }
+    glBindTexture(GL_TEXTURE_2D, name);
     glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, static_cast<GLfloat>(RenderMode));
     glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, static_cast<GLfloat>(RenderMode));
-    glTexImage2D(GL_TEXTURE_2D, 0, TextureComponents, side, side, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
+    if (upload)
+        glTexImage2D(GL_TEXTURE_2D, 0, TextureComponents, side, side, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
     glBegin(GL_TRIANGLES);
     TriCount = 0;
 }
 
-void FlatBatch() { Batch(TexFlat, WhiteBlockSide, WhiteBlock.data()); }
+// The white block never changes after start-up.
+void FlatBatch() { Batch(TexFlat, WhiteBlockSide, WhiteBlock.data(), 0); }
 
 void Count(int shapes, int triangles) {
     TriCount += shapes;
@@ -171,7 +204,7 @@ void CentredImage(int first, bool blur) {
     double* rec = DrawR + first;
     Cell c;
     if (!ImageCell(rec, true, blur, c)) return;
-    Batch(blur ? c.slot + TexBlurOffset : c.slot, iSize[c.slot], c.pixels->data());
+    Batch(blur ? c.slot + TexBlurOffset : c.slot, iSize[c.slot], c.pixels->data(), ImageChanges[c.slot]);
     const float scale = ASys.iSizeScaled[c.slot];
     const float hw = static_cast<float>(rec[FieldW] * scale), hh = static_cast<float>(rec[FieldH] * scale);
     const double tex[4][2] = {{c.s0, c.t1}, {c.s1, c.t1}, {c.s1, c.t0}, {c.s0, c.t0}};
@@ -199,6 +232,16 @@ void FadeClearColour(float* set) {
 }
 
 }  // namespace
+
+void ForgetTextures() {
+    for (Texture& t : Textures) t = Texture{};
+}
+
+void DeleteTextures() {
+    for (Texture& t : Textures)
+        if (t.name != 0) glDeleteTextures(1, &t.name);
+    ForgetTextures();
+}
 
 void VornSys::RenderBuffer() {
     DrawToRT = std::clamp(DrawTo, 0, DrawListRecords);
@@ -255,7 +298,7 @@ void VornSys::RenderQuadImage(int first) {
     double* rec = DrawR + first;
     Cell c;
     if (!ImageCell(rec, false, false, c)) return;
-    Batch(c.slot, iSize[c.slot], c.pixels->data());
+    Batch(c.slot, iSize[c.slot], c.pixels->data(), ImageChanges[c.slot]);
     const double tex[4][2] = {{c.s0, c.t0}, {c.s1, c.t0}, {c.s1, c.t1}, {c.s0, c.t1}};
     CornerQuad(rec, tex);
     Count(1, 2);
