@@ -1,6 +1,7 @@
 // The renderer: hands the update's draw list over to the render copy and draws that copy as
 // one OpenGL frame (fading clear colour, virtual-screen projection with overscan, batched
-// immediate-mode triangles per texture, blend records, swap, screenshot and event poll).
+// immediate-mode triangles per texture, blend records, swap, screenshot and event poll). Each
+// picture is one texture object, sent to OpenGL again only after its slot's pixels changed.
 #include "Vorn_glfw3.h"
 
 #include <GLFW/glfw3.h>
@@ -40,18 +41,25 @@ struct Corner {
     double s, t;
 };
 
-// One vertex: texture coordinate, colour (alpha, red, green, blue at c), position.
-void Vertex(const Corner& p, const double* c) {
+// A record's colour (alpha, red, green, blue at c) as the bytes glColor4ub takes, converted
+// once per record.
+struct Rgba {
+    GLubyte r, g, b, a;
+};
+
+Rgba Bytes(const double* c) { return {Channel(c[1]), Channel(c[2]), Channel(c[3]), Channel(c[0])}; }
+
+// One vertex: texture coordinate, colour, position.
+void Vertex(const Corner& p, const Rgba& c) {
     glTexCoord2d(p.s, p.t);
-    glColor4ub(Channel(c[1]), Channel(c[2]), Channel(c[3]), Channel(c[0]));
+    glColor4ub(c.r, c.g, c.b, c.a);
     glVertex2f(p.x, p.y);
 }
 
 // A four-cornered shape as two triangles P1 P2 P3, P1 P3 P4; P1 and P2 in colour A, P3 and
 // P4 in colour B.
 void FourCorners(const double* rec, const Corner (&p)[4]) {
-    const double* a = rec + FieldColourA;
-    const double* b = rec + FieldColourB;
+    const Rgba a = Bytes(rec + FieldColourA), b = Bytes(rec + FieldColourB);
     Vertex(p[0], a);
     Vertex(p[1], a);
     Vertex(p[2], b);
@@ -66,8 +74,12 @@ void CentredQuad(const double* rec, float hw, float hh, const double (&tex)[4][2
     const float x = static_cast<float>(rec[FieldX]), y = static_cast<float>(rec[FieldY]);
     const float off[4][2] = {{-hw, -hh}, {hw, -hh}, {hw, hh}, {-hw, hh}};
     const double degrees = rec[FieldRotation];
-    const float r = static_cast<float>(degrees * RenderDegToRad);
-    const float cr = std::cos(r), sr = std::sin(r);
+    float cr = 1, sr = 0;
+    if (degrees != 0) {
+        const float r = static_cast<float>(degrees * RenderDegToRad);
+        cr = std::cos(r);
+        sr = std::sin(r);
+    }
     Corner p[4];
     for (int i = 0; i < 4; ++i) {
         float dx = off[i][0], dy = off[i][1];
@@ -92,26 +104,48 @@ void CornerQuad(const double* rec, const double (&tex)[4][2]) {
 
 constexpr double UnitTex[4][2] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
 
+// Sine and cosine of the rim angles 0, 10, ..., 360 degrees, each worked out as a rim point
+// of an unturned wedge is (the angle as a double times the renderer's factor, as a float), so
+// the table gives the very floats that calling sin and cos for every rim point gives. The
+// step is read at run time, so the compiler cannot work the values out in another precision.
+struct UnitCircle {
+    float sin[WedgeCount + 1], cos[WedgeCount + 1];
+};
+
+UnitCircle MakeUnitCircle() {
+    UnitCircle c{};
+    volatile double step = WedgeDegrees;
+    for (int k = 0; k <= WedgeCount; ++k) {
+        const float r = static_cast<float>(step * k * RenderDegToRad);
+        c.sin[k] = std::sin(r);
+        c.cos[k] = std::cos(r);
+    }
+    return c;
+}
+
+const UnitCircle Circle = MakeUnitCircle();
+
 // 36 wedges around the centre. An oval: centre in colour A, rim in colour B, angles from 0.
 // A fan: each wedge in one colour (B for even, A for odd wedges), angles turned back by the
-// rotation field.
+// rotation field. Unturned wedges take their rim from the table; a turned fan works out
+// every rim point itself.
 void Wedges(const double* rec, bool fan) {
     const float x = static_cast<float>(rec[FieldX]), y = static_cast<float>(rec[FieldY]);
     const float hw = static_cast<float>(rec[FieldW] * 0.5), hh = static_cast<float>(rec[FieldH] * 0.5);
     const double turn = fan ? rec[FieldRotation] : 0;
-    const double* a = rec + FieldColourA;
-    const double* b = rec + FieldColourB;
-    auto rim = [&](double degrees, double s, double t) {
+    const Rgba a = Bytes(rec + FieldColourA), b = Bytes(rec + FieldColourB);
+    auto rim = [&](int k, double degrees, double s, double t) {
+        if (turn == 0) return Corner{x + Circle.sin[k] * hw, y - Circle.cos[k] * hh, s, t};
         const float r = static_cast<float>(degrees * RenderDegToRad);
         return Corner{x + std::sin(r) * hw, y - std::cos(r) * hh, s, t};
     };
     for (int i = 0; i < WedgeCount; ++i) {
         const double from = WedgeDegrees * i - turn;
-        const double* centreColour = fan ? (i % 2 == 0 ? b : a) : a;
-        const double* rimColour = fan ? centreColour : b;
+        const Rgba& centreColour = fan ? (i % 2 == 0 ? b : a) : a;
+        const Rgba& rimColour = fan ? centreColour : b;
         Vertex({x, y, 0, 0}, centreColour);
-        Vertex(rim(from, 1, 0), rimColour);
-        Vertex(rim(from + WedgeDegrees, 1, 1), rimColour);
+        Vertex(rim(i, from, 1, 0), rimColour);
+        Vertex(rim(i + 1, from + WedgeDegrees, 1, 1), rimColour);
     }
 }
 
@@ -278,8 +312,7 @@ void VornSys::RenderFan(int first) {
 void VornSys::RenderTri(int first) {
     const double* rec = DrawR + first;
     FlatBatch();
-    const double* a = rec + FieldColourA;
-    const double* b = rec + FieldColourB;
+    const Rgba a = Bytes(rec + FieldColourA), b = Bytes(rec + FieldColourB);
     auto corner = [&](int i, double s, double t) {
         return Corner{static_cast<float>(rec[FieldCorner + 2 * i]), static_cast<float>(rec[FieldCorner + 2 * i + 1]),
                       s, t};
