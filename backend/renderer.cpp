@@ -123,7 +123,7 @@ UnitCircle MakeUnitCircle() {
     return c;
 }
 
-const UnitCircle Circle = MakeUnitCircle();
+const UnitCircle RimTable = MakeUnitCircle();
 
 // 36 wedges around the centre. An oval: centre in colour A, rim in colour B, angles from 0.
 // A fan: each wedge in one colour (B for even, A for odd wedges), angles turned back by the
@@ -135,7 +135,7 @@ void Wedges(const double* rec, bool fan) {
     const double turn = fan ? rec[FieldRotation] : 0;
     const Rgba a = Bytes(rec + FieldColourA), b = Bytes(rec + FieldColourB);
     auto rim = [&](int k, double degrees, double s, double t) {
-        if (turn == 0) return Corner{x + Circle.sin[k] * hw, y - Circle.cos[k] * hh, s, t};
+        if (turn == 0) return Corner{x + RimTable.sin[k] * hw, y - RimTable.cos[k] * hh, s, t};
         const float r = static_cast<float>(degrees * RenderDegToRad);
         return Corner{x + std::sin(r) * hw, y - std::cos(r) * hh, s, t};
     };
