@@ -269,6 +269,14 @@ extern int TriCount;
 extern int RenderMode;
 extern int Wireframe;
 extern float OverscanScaleX, OverscanScaleY;
+// Texture objects: one per slot's pixels, one per slot's blurred pixels and one for the white
+// block, made on first use in the current context and uploaded again only when the slot's
+// ImageChanges count or side differs from those of its last upload.
+void ForgetTextures();   // the context is gone (window re-created): make every texture again
+void DeleteTextures();   // deletes them in the current context and forgets them
+// Set only by tests, as the reference to compare with: no texture objects, the default
+// texture re-specified from the CPU-side pixels at every batch start.
+extern bool UploadEveryBatch;
 
 // ---- image slot table (images.cpp) ----
 constexpr int ImgLoadable = 100;          // GetPNG and the game use slots 0..99
@@ -289,6 +297,10 @@ extern std::vector<unsigned char> ImageBlur[ImageSlots];
 extern int iFramesW[ImageSlots];
 extern float iFramesWz[ImageSlots];
 extern int iSize[ImageSlots];
+// Every write of a slot's pixels or size counts up the slot's entry (MarkImageChanged); the
+// renderer compares it with the count it last uploaded.
+extern unsigned long long ImageChanges[ImageSlots];
+void MarkImageChanged(int slot);
 
 // ---- input (input.cpp) ----
 extern int ignorePress[IgnorePressSize];

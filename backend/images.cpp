@@ -16,6 +16,11 @@ std::vector<unsigned char> ImageBlur[ImageSlots];
 int iFramesW[ImageSlots];
 float iFramesWz[ImageSlots];
 int iSize[ImageSlots];
+unsigned long long ImageChanges[ImageSlots];
+
+void MarkImageChanged(int slot) {
+    if (slot >= 0 && slot < ImageSlots) ++ImageChanges[slot];
+}
 
 namespace {
 
@@ -56,6 +61,7 @@ unsigned char ClampChannel(int v) { return static_cast<unsigned char>(std::clamp
 void ClearSquare(int slot, int side) {
     Image[slot].assign(TexelBytes(side, side), 0);
     ImageBlur[slot].assign(TexelBytes(side, side), 0);
+    MarkImageChanged(slot);
 }
 
 // Reads a whole PNG file, refusing one that is missing, unreadable, not a PNG, or whose header
@@ -186,6 +192,7 @@ void ReadWindow(int w, int h) {
     Image[ImgScratch].resize(TexelBytes(w, h));
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadPixels(0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, Image[ImgScratch].data());
+    MarkImageChanged(ImgScratch);
 }
 
 // Copies a w x h part of the scratch slot, starting at its column x0 and row y0 counted from
@@ -202,6 +209,7 @@ void CopyUpright(int slot, int pitch, int ox, int oy, int x0, int y0, int w, int
             dst[3] = Opaque;
         }
     }
+    MarkImageChanged(slot);
 }
 
 // Slot 100 takes the whole window, upright and opaque.
@@ -300,6 +308,7 @@ void VornSys::Buffer_Fill(int slot, int red, int green, int blue, int alpha) {
                                             ClampChannel(alpha)};
     const size_t bytes = std::min(TexelBytes(iSize[slot], iSize[slot]), Image[slot].size());
     for (size_t i = 0; i + Channels <= bytes; i += Channels) std::copy(colour, colour + Channels, &Image[slot][i]);
+    MarkImageChanged(slot);
 }
 
 void VornSys::Buffer_Plot(int slot, float x, float y, float red, float green, float blue, float alpha) {
@@ -314,6 +323,7 @@ void VornSys::Buffer_Plot(int slot, float x, float y, float red, float green, fl
     t[1] = ClampChannel(green);
     t[2] = ClampChannel(blue);
     t[3] = ClampChannel(alpha);
+    MarkImageChanged(slot);
 }
 
 void VornSys::Buffer_Line(int slot, float x1, float y1, float x2, float y2, float red, float green, float blue,
@@ -364,4 +374,5 @@ void VornSys::Buffer_Tile(int destination, int source, float x, float y, int fra
             std::copy(from, from + Channels, to);
         }
     }
+    MarkImageChanged(destination);
 }

@@ -1,6 +1,7 @@
 // The renderer: hands the update's draw list over to the render copy and draws that copy as
 // one OpenGL frame (fading clear colour, virtual-screen projection with overscan, batched
-// immediate-mode triangles per texture, blend records, swap, screenshot and event poll).
+// immediate-mode triangles per texture, blend records, swap, screenshot and event poll). Each
+// picture is one texture object, sent to OpenGL again only after its slot's pixels changed.
 #include "Vorn_glfw3.h"
 
 #include <GLFW/glfw3.h>
@@ -17,6 +18,7 @@ int TriCount = 0;
 int RenderMode = GL_NEAREST;
 int Wireframe = 0;
 float OverscanScaleX = 1, OverscanScaleY = 1;
+bool UploadEveryBatch = false;
 
 namespace {
 
@@ -39,18 +41,25 @@ struct Corner {
     double s, t;
 };
 
-// One vertex: texture coordinate, colour (alpha, red, green, blue at c), position.
-void Vertex(const Corner& p, const double* c) {
+// A record's colour (alpha, red, green, blue at c) as the bytes glColor4ub takes, converted
+// once per record.
+struct Rgba {
+    GLubyte r, g, b, a;
+};
+
+Rgba Bytes(const double* c) { return {Channel(c[1]), Channel(c[2]), Channel(c[3]), Channel(c[0])}; }
+
+// One vertex: texture coordinate, colour, position.
+void Vertex(const Corner& p, const Rgba& c) {
     glTexCoord2d(p.s, p.t);
-    glColor4ub(Channel(c[1]), Channel(c[2]), Channel(c[3]), Channel(c[0]));
+    glColor4ub(c.r, c.g, c.b, c.a);
     glVertex2f(p.x, p.y);
 }
 
 // A four-cornered shape as two triangles P1 P2 P3, P1 P3 P4; P1 and P2 in colour A, P3 and
 // P4 in colour B.
 void FourCorners(const double* rec, const Corner (&p)[4]) {
-    const double* a = rec + FieldColourA;
-    const double* b = rec + FieldColourB;
+    const Rgba a = Bytes(rec + FieldColourA), b = Bytes(rec + FieldColourB);
     Vertex(p[0], a);
     Vertex(p[1], a);
     Vertex(p[2], b);
@@ -65,8 +74,12 @@ void CentredQuad(const double* rec, float hw, float hh, const double (&tex)[4][2
     const float x = static_cast<float>(rec[FieldX]), y = static_cast<float>(rec[FieldY]);
     const float off[4][2] = {{-hw, -hh}, {hw, -hh}, {hw, hh}, {-hw, hh}};
     const double degrees = rec[FieldRotation];
-    const float r = static_cast<float>(degrees * RenderDegToRad);
-    const float cr = std::cos(r), sr = std::sin(r);
+    float cr = 1, sr = 0;
+    if (degrees != 0) {
+        const float r = static_cast<float>(degrees * RenderDegToRad);
+        cr = std::cos(r);
+        sr = std::sin(r);
+    }
     Corner p[4];
     for (int i = 0; i < 4; ++i) {
         float dx = off[i][0], dy = off[i][1];
@@ -91,43 +104,97 @@ void CornerQuad(const double* rec, const double (&tex)[4][2]) {
 
 constexpr double UnitTex[4][2] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
 
+// Sine and cosine of the rim angles 0, 10, ..., 360 degrees, each worked out as a rim point
+// of an unturned wedge is (the angle as a double times the renderer's factor, as a float), so
+// the table gives the very floats that calling sin and cos for every rim point gives. The
+// step is read at run time, so the compiler cannot work the values out in another precision.
+struct UnitCircle {
+    float sin[WedgeCount + 1], cos[WedgeCount + 1];
+};
+
+UnitCircle MakeUnitCircle() {
+    UnitCircle c{};
+    volatile double step = WedgeDegrees;
+    for (int k = 0; k <= WedgeCount; ++k) {
+        const float r = static_cast<float>(step * k * RenderDegToRad);
+        c.sin[k] = std::sin(r);
+        c.cos[k] = std::cos(r);
+    }
+    return c;
+}
+
+const UnitCircle RimTable = MakeUnitCircle();
+
 // 36 wedges around the centre. An oval: centre in colour A, rim in colour B, angles from 0.
 // A fan: each wedge in one colour (B for even, A for odd wedges), angles turned back by the
-// rotation field.
+// rotation field. Unturned wedges take their rim from the table; a turned fan works out
+// every rim point itself.
 void Wedges(const double* rec, bool fan) {
     const float x = static_cast<float>(rec[FieldX]), y = static_cast<float>(rec[FieldY]);
     const float hw = static_cast<float>(rec[FieldW] * 0.5), hh = static_cast<float>(rec[FieldH] * 0.5);
     const double turn = fan ? rec[FieldRotation] : 0;
-    const double* a = rec + FieldColourA;
-    const double* b = rec + FieldColourB;
-    auto rim = [&](double degrees, double s, double t) {
+    const Rgba a = Bytes(rec + FieldColourA), b = Bytes(rec + FieldColourB);
+    auto rim = [&](int k, double degrees, double s, double t) {
+        if (turn == 0) return Corner{x + RimTable.sin[k] * hw, y - RimTable.cos[k] * hh, s, t};
         const float r = static_cast<float>(degrees * RenderDegToRad);
         return Corner{x + std::sin(r) * hw, y - std::cos(r) * hh, s, t};
     };
     for (int i = 0; i < WedgeCount; ++i) {
         const double from = WedgeDegrees * i - turn;
-        const double* centreColour = fan ? (i % 2 == 0 ? b : a) : a;
-        const double* rimColour = fan ? centreColour : b;
+        const Rgba& centreColour = fan ? (i % 2 == 0 ? b : a) : a;
+        const Rgba& rimColour = fan ? centreColour : b;
         Vertex({x, y, 0, 0}, centreColour);
-        Vertex(rim(from, 1, 0), rimColour);
-        Vertex(rim(from + WedgeDegrees, 1, 1), rimColour);
+        Vertex(rim(i, from, 1, 0), rimColour);
+        Vertex(rim(i + 1, from + WedgeDegrees, 1, 1), rimColour);
     }
 }
 
+// A texture object of the current context and what was last uploaded into it: the change
+// count and side of its pixels. Name 0: not made yet.
+struct Texture {
+    GLuint name = 0;
+    unsigned long long changes = 0;
+    int side = 0;
+};
+
+// Entry 0 the white block, then every slot's pixels, then every slot's blurred pixels.
+constexpr int TextureCount = 1 + 2 * ImageSlots;
+Texture Textures[TextureCount];
+
+Texture& TextureOf(int key) {
+    if (key == TexFlat) return Textures[0];
+    if (key >= TexBlurOffset) return Textures[1 + ImageSlots + key - TexBlurOffset];
+    return Textures[1 + key];
+}
+
 // Starts a new batch when the texture key changes or the open batch is full: ends the open
-// one, sets the filters and re-specifies the default texture from CPU-side pixels.
-void Batch(int key, int side, const unsigned char* pixels) {
+// one, binds the key's texture (made on first use, its pixels uploaded when they changed since
+// the last upload) and sets its filters.
+void Batch(int key, int side, const unsigned char* pixels, unsigned long long changes) {
     if (TexUse == key && TriCount <= BatchShapeLimit) return;
     if (TexUse != TexNone) glEnd();
     TexUse = key;
+    GLuint name = 0;
+    bool upload = true;
+    if (!UploadEveryBatch) {
+        Texture& t = TextureOf(key);
+        if (t.name == 0) glGenTextures(1, &t.name);
+        else upload = t.changes != changes || t.side != side;
+        t.changes = changes;
+        t.side = side;
+        name = t.name;
+    }
+    glBindTexture(GL_TEXTURE_2D, name);
     glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, static_cast<GLfloat>(RenderMode));
     glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, static_cast<GLfloat>(RenderMode));
-    glTexImage2D(GL_TEXTURE_2D, 0, TextureComponents, side, side, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
+    if (upload)
+        glTexImage2D(GL_TEXTURE_2D, 0, TextureComponents, side, side, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
     glBegin(GL_TRIANGLES);
     TriCount = 0;
 }
 
-void FlatBatch() { Batch(TexFlat, WhiteBlockSide, WhiteBlock.data()); }
+// The white block never changes after start-up.
+void FlatBatch() { Batch(TexFlat, WhiteBlockSide, WhiteBlock.data(), 0); }
 
 void Count(int shapes, int triangles) {
     TriCount += shapes;
@@ -171,7 +238,7 @@ void CentredImage(int first, bool blur) {
     double* rec = DrawR + first;
     Cell c;
     if (!ImageCell(rec, true, blur, c)) return;
-    Batch(blur ? c.slot + TexBlurOffset : c.slot, iSize[c.slot], c.pixels->data());
+    Batch(blur ? c.slot + TexBlurOffset : c.slot, iSize[c.slot], c.pixels->data(), ImageChanges[c.slot]);
     const float scale = ASys.iSizeScaled[c.slot];
     const float hw = static_cast<float>(rec[FieldW] * scale), hh = static_cast<float>(rec[FieldH] * scale);
     const double tex[4][2] = {{c.s0, c.t1}, {c.s1, c.t1}, {c.s1, c.t0}, {c.s0, c.t0}};
@@ -199,6 +266,16 @@ void FadeClearColour(float* set) {
 }
 
 }  // namespace
+
+void ForgetTextures() {
+    for (Texture& t : Textures) t = Texture{};
+}
+
+void DeleteTextures() {
+    for (Texture& t : Textures)
+        if (t.name != 0) glDeleteTextures(1, &t.name);
+    ForgetTextures();
+}
 
 void VornSys::RenderBuffer() {
     DrawToRT = std::clamp(DrawTo, 0, DrawListRecords);
@@ -235,8 +312,7 @@ void VornSys::RenderFan(int first) {
 void VornSys::RenderTri(int first) {
     const double* rec = DrawR + first;
     FlatBatch();
-    const double* a = rec + FieldColourA;
-    const double* b = rec + FieldColourB;
+    const Rgba a = Bytes(rec + FieldColourA), b = Bytes(rec + FieldColourB);
     auto corner = [&](int i, double s, double t) {
         return Corner{static_cast<float>(rec[FieldCorner + 2 * i]), static_cast<float>(rec[FieldCorner + 2 * i + 1]),
                       s, t};
@@ -255,7 +331,7 @@ void VornSys::RenderQuadImage(int first) {
     double* rec = DrawR + first;
     Cell c;
     if (!ImageCell(rec, false, false, c)) return;
-    Batch(c.slot, iSize[c.slot], c.pixels->data());
+    Batch(c.slot, iSize[c.slot], c.pixels->data(), ImageChanges[c.slot]);
     const double tex[4][2] = {{c.s0, c.t0}, {c.s1, c.t0}, {c.s1, c.t1}, {c.s0, c.t1}};
     CornerQuad(rec, tex);
     Count(1, 2);

@@ -110,6 +110,8 @@ void VornSys::SysInit(const char* title) {
 void VornSys::SetScreen(int width, int height) {
     glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, ContextMajor);
     glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, ContextMinor);
+    // The textures go with the old context; the renderer makes them again in the new one.
+    ForgetTextures();
     if (window) glfwDestroyWindow(window);
     window = nullptr;
     GLFWmonitor* monitor = glfwGetPrimaryMonitor();
@@ -159,6 +161,8 @@ void VornSys::Close() {
     ALctx = nullptr;
     ALdev = nullptr;
     Debuglog("Closing OpenGL Window");
+    if (window) DeleteTextures();
+    ForgetTextures();
     if (window) glfwDestroyWindow(window);
     window = nullptr;
     glfwTerminate();

@@ -20,7 +20,12 @@ extern "C" {
 void glBegin(GLenum mode) {
     FakeBatch b;
     b.mode = static_cast<int>(mode);
-    b.upload = FakeGl.uploads.empty() ? -1 : static_cast<int>(FakeGl.uploads.size()) - 1;
+    b.upload = -1;
+    for (int i = static_cast<int>(FakeGl.uploads.size()) - 1; i >= 0 && b.upload < 0; --i)
+        if (FakeGl.uploads[i].texture == FakeGl.bound) b.upload = i;
+    b.texture = FakeGl.bound;
+    b.minFilter = FakeGl.minFilter;
+    b.magFilter = FakeGl.magFilter;
     b.blendSrc = FakeGl.blendSrc;
     b.blendDst = FakeGl.blendDst;
     FakeGl.batches.push_back(b);
@@ -63,7 +68,25 @@ void glTexImage2D(GLenum, GLint, GLint internalFormat, GLsizei width, GLsizei he
     u.minFilter = FakeGl.minFilter;
     u.magFilter = FakeGl.magFilter;
     u.batch = static_cast<int>(FakeGl.batches.size());
+    u.texture = FakeGl.bound;
     FakeGl.uploads.push_back(std::move(u));
+}
+void glGenTextures(GLsizei n, GLuint* names) {
+    for (GLsizei i = 0; i < n; ++i) {
+        // Names count up from 1 in the order given, never reused within one fake context.
+        names[i] = static_cast<GLuint>(FakeGl.generated.size() + 1);
+        FakeGl.generated.push_back(names[i]);
+    }
+}
+void glBindTexture(GLenum, GLuint name) {
+    FakeGl.bound = name;
+    FakeGl.binds.push_back(name);
+}
+void glDeleteTextures(GLsizei n, const GLuint* names) {
+    for (GLsizei i = 0; i < n; ++i) {
+        FakeGl.deleted.push_back(names[i]);
+        if (FakeGl.bound == names[i]) FakeGl.bound = 0;
+    }
 }
 void glTexParameterf(GLenum, GLenum pname, GLfloat param) {
     if (pname == GL_TEXTURE_MIN_FILTER) FakeGl.minFilter = static_cast<int>(param);

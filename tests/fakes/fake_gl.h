@@ -1,5 +1,6 @@
 // Recording stand-in for fixed-function OpenGL: every vertex with its texture coordinate and
-// colour, every batch start and texture upload, blend functions, clears, matrices and modes.
+// colour, every batch start with its bound texture and filters, texture objects made, bound,
+// uploaded and deleted, blend functions, clears, matrices and modes.
 #pragma once
 
 #include <vector>
@@ -16,11 +17,14 @@ struct FakeUpload {
     std::vector<unsigned char> pixels;  // a copy of what was sent
     int minFilter, magFilter;           // the filters set before it
     int batch;                          // index of the batch it belongs to (the next glBegin)
+    unsigned texture;                   // the texture object bound (0: the default texture)
 };
 
 struct FakeBatch {
     int mode;                         // glBegin mode
-    int upload;                       // index into uploads of the texture in force, or -1
+    int upload;                       // index into uploads of the last upload into the bound texture, or -1
+    unsigned texture;                 // texture object bound at glBegin (0: the default texture)
+    int minFilter, magFilter;         // filters last set before glBegin
     int blendSrc, blendDst;           // blend function in force at glBegin
     std::vector<FakeVertex> vertices;
     bool ended = false;
@@ -39,6 +43,10 @@ struct FakeGlState {
     std::vector<int> polygonModes;                // glPolygonMode mode argument
     std::vector<std::vector<int>> viewports;
     int minFilter = 0, magFilter = 0;
+    std::vector<unsigned> generated;              // every name glGenTextures gave, in order
+    std::vector<unsigned> deleted;                // every name passed to glDeleteTextures
+    std::vector<unsigned> binds;                  // every glBindTexture name
+    unsigned bound = 0;                           // the texture bound now
     int blendSrc = 0, blendDst = 0;
     int openBatch = -1;                           // index of the batch between glBegin and glEnd
     int unbalancedEnds = 0;                       // glEnd without glBegin

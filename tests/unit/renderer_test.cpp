@@ -1,19 +1,24 @@
 // The renderer through the GL and GLFW fakes: vertices, colours and texture coordinates per
-// command code, batching and uploads, rotation, the clear-colour fade, statistics, image
-// slots and frames, blend modes, wireframe, overscan and the hand-over of the draw list.
+// command code, batching, texture objects and their uploads, rotation, the clear-colour fade,
+// statistics, image slots and frames, blend modes, wireframe, overscan and the hand-over of
+// the draw list.
 #include <GL/gl.h>
 #include <GLFW/glfw3.h>
 #include <gtest/gtest.h>
 
 #include <array>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "../draw_records.h"
 #include "Vorn_glfw3.h"
 #include "fakes.h"
+#include "images_fixtures.h"
 
 namespace {
 
@@ -43,7 +48,11 @@ void FillSlot(int slot, int frames, int perRow, float z, int side, float scale, 
     ASys.iSizeScaled[slot] = scale;
     Image[slot].assign(static_cast<size_t>(side) * side * 4, tag);
     ImageBlur[slot].assign(static_cast<size_t>(side) * side * 4, static_cast<unsigned char>(tag + 1));
+    MarkImageChanged(slot);
 }
+
+// The side of the picture last uploaded into the texture a batch drew with, or -1.
+int BatchSide(const FakeBatch& b) { return b.upload >= 0 ? FakeGl.uploads[b.upload].width : -1; }
 
 class Renderer : public ::testing::Test {
 protected:
@@ -221,34 +230,36 @@ TEST_F(Renderer, BatchesFollowTheTextureAndBlendRecords) {
     struct Case {
         const char* name;
         std::vector<Record> list;
-        std::vector<int> uploadSides;  // one upload per batch, in order
+        std::vector<int> batchSides;   // the side of the texture each batch draws with
+        std::vector<int> textures;     // which of the frame's textures each batch binds (0 = first)
+        size_t uploads;                // one per texture the frame uses
     } cases[] = {
         {"flat shapes share one batch",
          {rect, Shape(CmdOval, {0, 0, 5, 5}), Shape(CmdTri, {0, 0, 1, 0, 0, 1}), Shape(CmdQuad, {0, 0, 1, 0, 1, 1, 0, 1})},
-         {8}},
+         {8}, {0}, 1},
         {"unknown codes leave the batch open",
          {rect, code(0), code(7), code(10), code(14), code(49), code(51), code(-3), code(1000), rect},
-         {8}},
-        {"same slot twice shares a batch", {img0, img0}, {16}},
-        {"image, shape, image uploads twice", {img0, rect, img0}, {16, 8, 16}},
-        {"two slots", {img0, img1}, {16, 8}},
-        {"blurred pixels are their own texture", {img0, blur0}, {16, 16}},
-        {"a blend record ends the batch", {rect, Blend(BlendAdd), rect}, {8, 8}},
-        {"an unknown blend mode ends it too", {rect, Blend(7), rect}, {8, 8}},
-        {"empty list", {}, {}},
+         {8}, {0}, 1},
+        {"same slot twice shares a batch", {img0, img0}, {16}, {0}, 1},
+        {"image, shape, image binds the image again", {img0, rect, img0}, {16, 8, 16}, {0, 1, 0}, 2},
+        {"two slots", {img0, img1}, {16, 8}, {0, 1}, 2},
+        {"blurred pixels are their own texture", {img0, blur0}, {16, 16}, {0, 1}, 2},
+        {"a blend record ends the batch", {rect, Blend(BlendAdd), rect}, {8, 8}, {0, 0}, 1},
+        {"an unknown blend mode ends it too", {rect, Blend(7), rect}, {8, 8}, {0, 0}, 1},
+        {"empty list", {}, {}, {}, 0},
     };
     for (const Case& c : cases) {
         SetUp();
         FillSlot(0, 4, 2, 0.5f, 16, 1, 7);
         FillSlot(1, 1, 1, 1, 8, 1, 9);
         Render(c.list);
-        ASSERT_EQ(FakeGl.batches.size(), c.uploadSides.size()) << c.name;
-        ASSERT_EQ(FakeGl.uploads.size(), c.uploadSides.size()) << c.name;
-        for (size_t i = 0; i < c.uploadSides.size(); ++i) {
-            EXPECT_EQ(FakeGl.uploads[i].width, c.uploadSides[i]) << c.name;
-            EXPECT_EQ(FakeGl.uploads[i].height, c.uploadSides[i]) << c.name;
-            EXPECT_EQ(FakeGl.uploads[i].batch, static_cast<int>(i)) << c.name;
-            EXPECT_EQ(FakeGl.batches[i].upload, static_cast<int>(i)) << c.name;
+        ASSERT_EQ(FakeGl.batches.size(), c.batchSides.size()) << c.name;
+        EXPECT_EQ(FakeGl.uploads.size(), c.uploads) << c.name;
+        EXPECT_EQ(FakeGl.generated.size(), c.uploads) << c.name;
+        for (size_t i = 0; i < c.batchSides.size(); ++i) {
+            EXPECT_EQ(BatchSide(FakeGl.batches[i]), c.batchSides[i]) << c.name;
+            ASSERT_LT(c.textures[i], static_cast<int>(FakeGl.generated.size())) << c.name;
+            EXPECT_EQ(FakeGl.batches[i].texture, FakeGl.generated[c.textures[i]]) << c.name;
             EXPECT_TRUE(FakeGl.batches[i].ended) << c.name;
         }
         EXPECT_EQ(FakeGl.unbalancedEnds, 0) << c.name;
@@ -458,9 +469,22 @@ TEST_F(Renderer, SmoothingFlagSelectsTheTextureFilter) {
         SetUp();
         ASys.DrawSet[DsSmooth] = c.flag;
         Render({Shape(CmdRect, {0, 0, 1, 1})});
-        ASSERT_EQ(FakeGl.uploads.size(), 1u);
-        EXPECT_EQ(FakeGl.uploads[0].minFilter, c.filter) << c.flag;
-        EXPECT_EQ(FakeGl.uploads[0].magFilter, c.filter) << c.flag;
+        ASSERT_EQ(FakeGl.batches.size(), 1u);
+        EXPECT_EQ(FakeGl.batches[0].minFilter, c.filter) << c.flag;
+        EXPECT_EQ(FakeGl.batches[0].magFilter, c.filter) << c.flag;
+    }
+    // The filter is set at every bind: a texture made under one setting follows the next.
+    SetUp();
+    FillSlot(0, 1, 1, 1, 8, 1, 1);
+    const std::vector<Record> list = {Shape(CmdRect, {0, 0, 1, 1}), ImageRec(CmdImage, 0, 0, {0, 0, 1, 1})};
+    Render(list);
+    ASys.DrawSet[DsSmooth] = 1;
+    FakeGl.batches.clear();
+    ASys.RenderSys(0);
+    ASSERT_EQ(FakeGl.batches.size(), 2u);
+    for (const FakeBatch& b : FakeGl.batches) {
+        EXPECT_EQ(b.minFilter, GL_LINEAR);
+        EXPECT_EQ(b.magFilter, GL_LINEAR);
     }
 }
 
@@ -612,4 +636,212 @@ TEST_F(Renderer, ScreenshotFlagSavesTheWindow) {
         EXPECT_EQ(FakeGlfw.swaps, 1) << c.flag;
     }
     ASys.Button[FlagF10] = 0;
+}
+
+// ---- texture objects: made once per context, uploaded again only when a slot changes ----
+
+namespace {
+
+// A list that draws the white block, slot 0, slot 0's blurred pixels and slot 1, with slot 0
+// bound in two batches.
+std::vector<Record> TextureList() {
+    return {Shape(CmdRect, {0, 0, 1, 1}), ImageRec(CmdImage, 0, 0, {0, 0, 1, 1}),
+            ImageRec(CmdImageBlur, 0, 0, {0, 0, 1, 1}), ImageRec(CmdImage, 1, 0, {0, 0, 1, 1}),
+            Shape(CmdOval, {0, 0, 4, 4}), ImageRec(CmdImage, 0, 1, {0, 0, 1, 1})};
+}
+
+std::vector<unsigned> BatchTextures() {
+    std::vector<unsigned> names;
+    for (const FakeBatch& b : FakeGl.batches) names.push_back(b.texture);
+    return names;
+}
+
+// Forgets what the fake recorded of the frames so far.
+void NextFrame() {
+    FakeGl.batches.clear();
+    FakeGl.uploads.clear();
+}
+
+}  // namespace
+
+TEST_F(Renderer, ASecondFrameOfTheSameListUploadsNothing) {
+    FillSlot(0, 4, 2, 0.5f, 16, 1, 7);
+    FillSlot(1, 1, 1, 1, 8, 1, 9);
+    Render(TextureList());
+    ASSERT_EQ(FakeGl.batches.size(), 6u);
+    ASSERT_EQ(FakeGl.uploads.size(), 4u);   // white block, slot 0, its blurred pixels, slot 1
+    EXPECT_EQ(FakeGl.generated.size(), 4u);
+    const std::vector<unsigned> first = BatchTextures();
+    EXPECT_EQ(first[1], first[5]);          // slot 0 binds its one texture twice
+    EXPECT_EQ(first[0], first[4]);
+    for (int frame = 2; frame <= 3; ++frame) {
+        NextFrame();
+        ASys.RenderSys(0);
+        EXPECT_TRUE(FakeGl.uploads.empty()) << frame;
+        EXPECT_EQ(FakeGl.generated.size(), 4u) << frame;
+        EXPECT_EQ(BatchTextures(), first) << frame;
+    }
+}
+
+TEST_F(Renderer, EveryWriterOfASlotMakesItUploadOnceMore) {
+    const std::string png = WritePng("reload.png", 16, 16, [](int x, int y) { return Rgba{x, y, 5, 255}; });
+    struct Case {
+        const char* name;
+        int slot;
+        std::function<void()> write;
+    } cases[] = {
+        {"fill", 0, [] { ASys.Buffer_Fill(0, 1, 2, 3, 4); }},
+        {"plot", 0, [] { ASys.Buffer_Plot(0, 3, 4, 9, 9, 9, 9); }},
+        {"line", 0, [] { ASys.Buffer_Line(0, 0, 0, 9, 5, 9, 9, 9, 9); }},
+        {"tile", 0, [] { ASys.Buffer_Tile(0, 1, 2, 2, 0); }},
+        {"create at another size", 0, [] { ASys.Buffer_Create(0, 32); }},
+        {"png reloaded", 0, [&png] { Captured([&png] { ASys.GetPNG(0, png.c_str(), 16); }); }},
+        {"grab", ImgGrab, [] { ASys.GrabBuffer(); }},
+        {"marked by hand", 1, [] { MarkImageChanged(1); }},
+    };
+    const std::vector<Record> list = {ImageRec(CmdImage, 0, 0, {0, 0, 1, 1}), Shape(CmdRect, {0, 0, 1, 1}),
+                                      ImageRec(CmdImage, 1, 0, {0, 0, 1, 1}), ImageRec(CmdImage, ImgGrab, 0, {0, 0, 1, 1})};
+    for (const Case& c : cases) {
+        SetUp();
+        FillSlot(0, 1, 1, 1, 16, 1, 7);
+        FillSlot(1, 1, 1, 1, 8, 1, 9);
+        ASys.iFramesSquare[1] = 4;
+        FakeGl.framebuffer.assign(8 * 8 * 4, 77);
+        FakeGl.framebufferWidth = FakeGl.framebufferHeight = 8;
+        ASys.CanvasWidth = ASys.CanvasHeight = 8;
+        ASys.GrabBuffer();
+        Render(list);
+        ASSERT_EQ(FakeGl.uploads.size(), 4u) << c.name;
+        const std::vector<unsigned> names = BatchTextures();
+        const unsigned slotTexture = names[c.slot == ImgGrab ? 3 : c.slot == 1 ? 2 : 0];
+
+        NextFrame();
+        FakeGl.framebuffer.assign(8 * 8 * 4, 99);   // what a grab reads has changed too
+        c.write();
+        ASys.RenderSys(0);
+        ASSERT_EQ(FakeGl.uploads.size(), 1u) << c.name;
+        EXPECT_EQ(FakeGl.uploads[0].texture, slotTexture) << c.name;
+        EXPECT_EQ(FakeGl.uploads[0].width, iSize[c.slot]) << c.name;
+        EXPECT_EQ(FakeGl.uploads[0].pixels, Image[c.slot]) << c.name;
+        EXPECT_EQ(BatchTextures(), names) << c.name;
+
+        NextFrame();
+        ASys.RenderSys(0);
+        EXPECT_TRUE(FakeGl.uploads.empty()) << c.name;
+    }
+}
+
+TEST_F(Renderer, ARecreatedWindowMakesAndUploadsEveryTextureAgain) {
+    struct Case {
+        const char* name;
+        std::function<void()> recreate;
+    } cases[] = {
+        {"SetScreen", [] { ASys.SetScreen(640, 480); }},
+        {"fullscreen toggle", [] { ASys.FlipFull(); }},
+    };
+    for (const Case& c : cases) {
+        SetUp();
+        isFullscreen = 0;
+        FillSlot(0, 4, 2, 0.5f, 16, 1, 7);
+        FillSlot(1, 1, 1, 1, 8, 1, 9);
+        Render(TextureList());
+        ASSERT_EQ(FakeGl.generated.size(), 4u) << c.name;
+        Captured(c.recreate);
+        NextFrame();
+        ASys.RenderSys(0);
+        EXPECT_EQ(FakeGl.uploads.size(), 4u) << c.name;
+        EXPECT_EQ(FakeGl.generated.size(), 8u) << c.name;
+        for (unsigned name : BatchTextures()) EXPECT_GT(name, 4u) << c.name;   // only the new ones
+        NextFrame();
+        ASys.RenderSys(0);
+        EXPECT_TRUE(FakeGl.uploads.empty()) << c.name;
+    }
+    isFullscreen = 0;
+}
+
+TEST_F(Renderer, CloseDeletesEveryTexture) {
+    FillSlot(0, 4, 2, 0.5f, 16, 1, 7);
+    FillSlot(1, 1, 1, 1, 8, 1, 9);
+    Render(TextureList());
+    ASSERT_EQ(FakeGl.generated.size(), 4u);
+    EXPECT_TRUE(FakeGl.deleted.empty());
+    Captured([] { ASys.Close(); });
+    std::vector<unsigned> deleted = FakeGl.deleted;
+    std::sort(deleted.begin(), deleted.end());
+    EXPECT_EQ(deleted, FakeGl.generated);
+    // A window opened after that starts with new textures.
+    window = glfwCreateWindow(800, 600, "again", nullptr, nullptr);
+    NextFrame();
+    ASys.RenderSys(0);
+    EXPECT_EQ(FakeGl.generated.size(), 8u);
+    EXPECT_EQ(FakeGl.uploads.size(), 4u);
+}
+
+TEST_F(Renderer, ReferencePathReSpecifiesTheDefaultTextureAtEveryBatch) {
+    FillSlot(0, 4, 2, 0.5f, 16, 1, 7);
+    UploadEveryBatch = true;
+    const std::vector<Record> list = {ImageRec(CmdImage, 0, 0, {0, 0, 1, 1}), Shape(CmdRect, {0, 0, 1, 1}),
+                                      ImageRec(CmdImage, 0, 0, {0, 0, 1, 1})};
+    for (int frame = 1; frame <= 2; ++frame) {
+        NextFrame();
+        Render(list);
+        ASSERT_EQ(FakeGl.uploads.size(), 3u) << frame;
+        const int sides[3] = {16, 8, 16};
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_EQ(FakeGl.uploads[i].width, sides[i]) << frame;
+            EXPECT_EQ(FakeGl.uploads[i].batch, i) << frame;
+            EXPECT_EQ(FakeGl.batches[i].texture, 0u) << frame;
+        }
+    }
+    EXPECT_TRUE(FakeGl.generated.empty());
+    UploadEveryBatch = false;
+}
+
+namespace {
+
+std::uint32_t Bits(float f) {
+    std::uint32_t b;
+    std::memcpy(&b, &f, sizeof b);
+    return b;
+}
+
+}  // namespace
+
+TEST_F(Renderer, OvalAndFanRimsAreExactlyTheirSinesAndCosines) {
+    // Every rim point bit for bit as sin and cos of the angle in the renderer's own precision:
+    // the angle in degrees as a double, times 0.017453, as a float.
+    struct Case {
+        int code;
+        double x, y, w, h, rotation;
+    } cases[] = {
+        {CmdOval, 0, 0, 2, -2, 0},        {CmdOval, 100, -50, 60, -40, 0},  {CmdOval, -377.25, 281.5, 7.3, -7.3, 0},
+        {CmdOval, 3, 4, 1000, -640, 0},   {CmdOval, 0.1, 0.2, 0.05, 0.07, 33}, // ovals ignore the rotation
+        {CmdFan, 0, 0, 100, -100, 0},     {CmdFan, 10, 20, 48, -30, 5},      {CmdFan, -8, 9, 12, -12, 37.3},
+        {CmdFan, 1, 1, 300, -300, -90},   {CmdFan, 0, 0, 64, -64, 1e-7},     {CmdFan, 0, 0, 64, -64, 720.5},
+    };
+    volatile double wedge = WedgeDegrees;   // keeps the compiler from working the angles out itself
+    for (const Case& c : cases) {
+        SetUp();
+        Render({Shape(c.code, {c.x, c.y, c.w, c.h})});
+        DrawR[FieldRotation] = c.rotation;
+        NextFrame();
+        ASys.RenderSys(0);
+        const auto& v = FakeGl.batches.at(0).vertices;
+        ASSERT_EQ(v.size(), 108u);
+        const float x = static_cast<float>(c.x), y = static_cast<float>(c.y);
+        const float hw = static_cast<float>(c.w * 0.5), hh = static_cast<float>(c.h * 0.5);
+        const double turn = c.code == CmdFan ? c.rotation : 0;
+        for (int i = 0; i < WedgeCount; ++i) {
+            const double from = wedge * i - turn;
+            const double angles[2] = {from, from + wedge};
+            EXPECT_EQ(Bits(v[3 * i].x), Bits(x)) << c.code << " wedge " << i;
+            EXPECT_EQ(Bits(v[3 * i].y), Bits(y)) << c.code << " wedge " << i;
+            for (int k = 0; k < 2; ++k) {
+                const float r = static_cast<float>(angles[k] * 0.017453);
+                const FakeVertex& p = v[3 * i + 1 + k];
+                EXPECT_EQ(Bits(p.x), Bits(x + std::sin(r) * hw)) << c.code << " " << c.rotation << " wedge " << i;
+                EXPECT_EQ(Bits(p.y), Bits(y - std::cos(r) * hh)) << c.code << " " << c.rotation << " wedge " << i;
+            }
+        }
+    }
 }
