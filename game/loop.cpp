@@ -130,7 +130,7 @@ void MyGame::KeepAlive() {
 void MyGame::RestUntilDue() {
     const int now = Mills();
     if (Due(now, NextUpdate) || Due(now, NextRender)) return;
-    Rest(std::min(std::min(NextUpdate, NextRender) - now, RestMaxMs));
+    RestUntil(std::min(NextUpdate, NextRender));
 }
 
 void MyGame::Update() {
