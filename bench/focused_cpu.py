@@ -46,6 +46,7 @@ def cpu_seconds(stat_path):
 def counters(path):
     with open(path, "rb") as f:
         data = f.read(8 * len(COUNTERS))
+    harness.check(len(data) == 8 * len(COUNTERS), "the counters library was not preloaded into the game")
     return dict(zip(COUNTERS, struct.unpack("<%dq" % len(COUNTERS), data)))
 
 
