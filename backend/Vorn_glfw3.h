@@ -353,3 +353,6 @@ std::string FramedPayload(const std::string& reply);
 // SysClockSource at their own clock to drive the game's pacing.
 extern long long (*SysClockSource)();
 long long SysClockMs();
+// Sleeps until the steady clock reads clockMs (as SysClockMs counts), waking on that
+// millisecond's first tick rather than somewhere inside it; returns at once when it already has.
+void SysSleepUntilMs(long long clockMs);

@@ -1,10 +1,12 @@
-// The small POSIX layer under the backend: the wall clock, the logged-in user's name and the
-// start of the desktop's web-page opener (xdg-open, run directly, never through a shell).
+// The small POSIX layer under the backend: the wall clock and the sleep until it reads a time,
+// the logged-in user's name and the start of the desktop's web-page opener (xdg-open, run
+// directly, never through a shell).
 #include "Vorn_glfw3.h"
 
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <thread>
 #include <vector>
 
 #include <pwd.h>
@@ -26,6 +28,10 @@ static long long SteadyClockMs() {
 long long (*SysClockSource)() = SteadyClockMs;
 
 long long SysClockMs() { return SysClockSource(); }
+
+void SysSleepUntilMs(long long clockMs) {
+    std::this_thread::sleep_until(ProcessStart + std::chrono::milliseconds(clockMs));
+}
 
 namespace {
 

@@ -2,9 +2,7 @@
 // screen's 25 x 25 logo), a synthetic 40-cell sheet with a texture above 2048, and PNG
 // decoding alone, so the share of colour keying, packing and bleed shows.
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
 #include <lodepng.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -12,29 +10,9 @@
 #include <vector>
 
 #include "Vorn_glfw3.h"
+#include "quiet_stdout.h"
 
 namespace {
-
-// The log lines of every load would drown the figures: standard output goes to /dev/null
-// while the benchmark loop runs.
-class QuietStdout {
-public:
-    QuietStdout() {
-        std::fflush(stdout);
-        saved_ = dup(STDOUT_FILENO);
-        int null = open("/dev/null", O_WRONLY);
-        dup2(null, STDOUT_FILENO);
-        close(null);
-    }
-    ~QuietStdout() {
-        std::fflush(stdout);
-        dup2(saved_, STDOUT_FILENO);
-        close(saved_);
-    }
-
-private:
-    int saved_;
-};
 
 std::string DataFile(const char* name) { return std::string(BRINDLEWICK_DATA_DIR) + "/" + name; }
 

@@ -58,6 +58,7 @@ public:
     int DebugLog(const char* text);
     int Debug(const char* text);
     void Rest(int ms);
+    void RestUntil(int mills);
 
     // ---- draw state and shapes (draw.cpp) ----
     void ResetDraw();
@@ -321,6 +322,8 @@ extern int iBump;                         // 0, BumpTop or BumpLeft
 extern float ViewScale;                   // 2 / VirtualWidth
 // The sleep behind Rest (milliseconds). Tests may point it at their own clock.
 extern void (*RestSource)(int ms);
+// The sleep behind RestUntil: until SysClockMs() reads clockMs. Tests may point it at their own.
+extern void (*RestUntilSource)(long long clockMs);
 
 // ---- draw (draw.cpp) ----
 // Copies the 16 DrawState floats into fields 10..25 of the record whose field 0 is Draw[first].

@@ -1,9 +1,10 @@
 // Framework start-up and shutdown, the frame pipeline (end of update, render) with the
-// virtual-screen geometry, the millisecond clock, the idle sleep and the log forwarders.
+// virtual-screen geometry, the millisecond clock, the idle sleeps and the log forwarders.
 #include "VornCore.h"
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -17,6 +18,7 @@ float ViewScale = 2.0f / LandscapeWidth;
 
 static void SleepMs(int ms) { usleep(static_cast<useconds_t>(ms) * 1000); }
 void (*RestSource)(int ms) = SleepMs;
+void (*RestUntilSource)(long long clockMs) = SysSleepUntilMs;
 
 namespace {
 constexpr const char* BannerDashes = "-=-=-=-=-=-=-=-=-";
@@ -147,4 +149,12 @@ int VornCore::Debug(const char* text) { return Print(text); }
 void VornCore::Rest(int ms) {
     if (ms < 1 || ms > RestMaxMs) return;
     RestSource(ms);
+}
+
+// Sleeps until Mills() reads mills, at most RestMaxMs; returns at once when it already does.
+// Unlike Rest it wakes on the first tick of that millisecond, not part of the way into it.
+void VornCore::RestUntil(int mills) {
+    const int now = Mills();
+    if (mills <= now) return;
+    RestUntilSource(GameStartTime + static_cast<long long>(std::min(mills, now + RestMaxMs)));
 }

@@ -58,6 +58,7 @@ public:
     void Launch(const char* path);
     void GameLoop();
     void KeepAlive();
+    void RestUntilDue();
     void Update();
     void Render();
     void LoopTarget();

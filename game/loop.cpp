@@ -46,6 +46,10 @@ constexpr float StillGrow = 240, StillSpin = 360;   // Motion Reduction: full si
 constexpr float SquareOuter = 12, SquareMiddle = 10, SquareInner = 8;
 constexpr float WordSize = 1.5f, WordOffsetY = 24, WordSlideStart = 20, WordSlideSpeed = 32;
 constexpr float FirstWordX = 0.4f, SecondWordX = 0.6f;
+
+// A deadline is due once the clock has reached it, or when it lies so far ahead that the
+// clock must have gone back.
+bool Due(int now, int deadline) { return now >= deadline || now < deadline - MyGame::ClockBackMs; }
 }  // namespace
 
 void MyGame::Launch(const char* path) {
@@ -100,6 +104,7 @@ void MyGame::KeepAlive() {
     if (Active == 1) {
         // Deadlines restart from the clock, so a late pass never queues up extra updates.
         int interval = Paused == 1 ? PausedIntervalMs : UpdateIntervalMs;
+        RestUntilDue();
         if (Mills() >= NextUpdate) { NextUpdate = Mills() + interval; Update(); }
         if (Mills() < NextUpdate - ClockBackMs) { NextUpdate = Mills() + interval; Update(); }
         if (Mills() >= NextRender) { NextRender = Mills() + interval; Render(); }
@@ -118,6 +123,14 @@ void MyGame::KeepAlive() {
     if (Mills() > NextRender) { NextRender += UnfocusedIntervalMs; Render(); }
     if (Mills() < NextRender - ClockBackMs) { NextRender = Mills() + UnfocusedIntervalMs; Render(); }
     Rest(UnfocusedIntervalMs);
+}
+
+// A focused pass that finds neither deadline due sleeps until the nearer one, never past it,
+// instead of coming round again at once: between its steps the loop rests rather than spins.
+void MyGame::RestUntilDue() {
+    const int now = Mills();
+    if (Due(now, NextUpdate) || Due(now, NextRender)) return;
+    RestUntil(std::min(NextUpdate, NextRender));
 }
 
 void MyGame::Update() {

@@ -1,4 +1,4 @@
-// Framework start-up and shutdown, the clock, the idle sleep, the log forwarders, the end of
+// Framework start-up and shutdown, the clock, the idle sleeps, the log forwarders, the end of
 // an update (statistics line, hand-over) and the virtual-screen geometry of a render.
 #include <gtest/gtest.h>
 
@@ -84,6 +84,19 @@ TEST_F(Frame, TerminatePrintsTheRunTimeAndFarewell) {
 TEST_F(Frame, RestSleepsOnlyBetweenOneAnd999Ms) {
     for (int ms : {150, 1, 999, 0, -5, 1000, 5000}) Core.Rest(ms);
     EXPECT_EQ(Sleeps, (std::vector<int>{150, 1, 999}));
+}
+
+TEST_F(Frame, RestUntilSleepsTheMillisecondsLeftAtMost999) {
+    for (int mills : {150, 1, 999, 0, -5, 1000, 5000}) Core.RestUntil(mills);   // Mills() is 0
+    EXPECT_EQ(Sleeps, (std::vector<int>{150, 1, 999, 999, 999}));
+}
+
+TEST_F(Frame, TheRealSleepUntilAClockValueNeverWakesEarly) {
+    const long long target = heldClock.savedClock() + 20;
+    heldClock.savedUntil(target);
+    EXPECT_GE(heldClock.savedClock(), target);
+    heldClock.savedUntil(target - 100);   // already past: back at once
+    EXPECT_LT(heldClock.savedClock(), target + 1000);
 }
 
 TEST_F(Frame, FourLogNamesGiveNumberedLines) {

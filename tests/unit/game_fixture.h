@@ -18,20 +18,32 @@
 #include "fakes.h"
 
 // Puts a test's clock and idle sleep in place of the framework's for as long as it lives, and
-// keeps the ones it replaced.
+// keeps the ones it replaced. A sleep until a clock value becomes the test's sleep for the
+// milliseconds left until it.
 struct HeldClock {
-    HeldClock(long long (*clock)(), void (*sleep)(int)) : savedClock(SysClockSource), savedSleep(RestSource) {
+    HeldClock(long long (*clock)(), void (*sleep)(int))
+        : savedClock(SysClockSource), savedSleep(RestSource), savedUntil(RestUntilSource), savedHeld(held) {
         SysClockSource = clock;
         RestSource = sleep;
+        RestUntilSource = SleepUntil;
+        held = sleep;
     }
     ~HeldClock() {
         SysClockSource = savedClock;
         RestSource = savedSleep;
+        RestUntilSource = savedUntil;
+        held = savedHeld;
     }
     HeldClock(const HeldClock&) = delete;
     HeldClock& operator=(const HeldClock&) = delete;
     long long (*const savedClock)();
     void (*const savedSleep)(int);
+    void (*const savedUntil)(long long);
+    void (*const savedHeld)(int);
+
+private:
+    static inline void (*held)(int) = nullptr;
+    static void SleepUntil(long long clockMs) { held(static_cast<int>(clockMs - SysClockMs())); }
 };
 
 class GameScreen : public ::testing::Test {

@@ -1,7 +1,8 @@
 // The game's spine: launch, the paced main loop (focused, paused, unfocused, clock going
-// back), the speed factor of an update, the end-of-run banner and EndGame's first-wins rule.
+// back, the rest between deadlines), the speed factor of an update, the end-of-run banner and EndGame's first-wins rule.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <map>
@@ -102,15 +103,13 @@ Banner ReadBanner() {
 }  // namespace
 
 TEST_F(Loop, FocusedPacingRunsUpdatesAndRendersOnTheirDeadlines) {
-    struct Step { int at, paused; bool update, render, music; int nextUpdate; };
+    struct Step { int at, paused; bool music; int nextUpdate; };
     const Step steps[] = {
-        {0, 0, true, true, true, 16},
-        {10, 0, false, false, true, 16},
-        {16, 0, true, true, true, 32},
-        {40, 0, true, true, true, 56},    // late: the deadline restarts from the clock
-        {56, 1, true, true, false, 88},   // paused: every 32 ms, music not serviced
-        {80, 1, false, false, false, 88},
-        {88, 1, true, true, false, 120},
+        {0, 0, true, 16},
+        {16, 0, true, 32},
+        {40, 0, true, 56},    // late: the deadline restarts from the clock
+        {56, 1, false, 88},   // paused: every 32 ms, music not serviced
+        {88, 1, false, 120},
     };
     G.Option[OptMusicVol] = 5;
     for (const auto& s : steps) {
@@ -118,13 +117,114 @@ TEST_F(Loop, FocusedPacingRunsUpdatesAndRendersOnTheirDeadlines) {
         G.Paused = s.paused;
         ASys.MusicVolB = 0;
         PassResult r = PassAt(s.at);
-        EXPECT_EQ(r.updated, s.update);
-        EXPECT_EQ(r.rendered, s.render);
+        EXPECT_TRUE(r.updated);
+        EXPECT_TRUE(r.rendered);
         EXPECT_EQ(G.NextUpdate, s.nextUpdate);
         EXPECT_EQ(G.NextRender, s.nextUpdate);
         EXPECT_EQ(ASys.MusicVolB, s.music ? 0.5f : 0);
     }
-    EXPECT_TRUE(Sleeps.empty());   // the focused loop never sleeps
+    EXPECT_TRUE(Sleeps.empty()) << "a pass with a deadline due never sleeps";
+}
+
+TEST_F(Loop, APassBetweenDeadlinesSleepsUntilTheNearerOne) {
+    struct Case { const char* what; int nextUpdate, nextRender, at, paused, sleep; bool update, render; };
+    const Case cases[] = {
+        {"both due together", 16, 16, 10, 0, 6, true, true},
+        {"the render first", 20, 16, 10, 0, 6, false, true},
+        {"the update first", 16, 25, 15, 0, 1, true, false},
+        {"paused", 88, 88, 60, 1, 28, true, true},
+        {"one already due", 16, 30, 16, 0, 0, true, false},
+        {"the clock went back", 20500, 40, 10, 0, 0, true, false},
+        {"a second or more ahead", 10500, 10500, 500, 0, 999, false, false},   // never past it
+    };
+    G.Option[OptMusicVol] = 5;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Sleeps.clear();
+        G.Paused = c.paused;
+        G.NextUpdate = c.nextUpdate;
+        G.NextRender = c.nextRender;
+        ASys.MusicVolB = 0;
+        PassResult r = PassAt(c.at);
+        EXPECT_EQ(Sleeps, c.sleep ? std::vector<int>{c.sleep} : std::vector<int>{});
+        EXPECT_EQ(r.updated, c.update);
+        EXPECT_EQ(r.rendered, c.render);
+        if (c.update) {
+            EXPECT_EQ(G.UpdateTime, c.at + c.sleep);
+        }
+        EXPECT_EQ(ASys.MusicVolB, c.paused ? 0 : 0.5f) << "the pass goes on to the music as before";
+    }
+}
+
+// About a second of the focused loop with the render and update deadlines apart, renders that take
+// time (one of them longer than a frame) and a pause halfway: once with a rest that takes no
+// time, so the loop spins through every millisecond as it did before it slept, once with the
+// real rest. Both run every update and every render at the same clock value.
+namespace {
+constexpr int RenderCostMs = 3, LongRender = 20, LongRenderCostMs = 40;
+constexpr size_t StepsRun = 120;   // updates and renders: a little under a second
+int SwapsBefore = 0;
+long long CostlyClock() {
+    const int renders = FakeGlfw.swaps - SwapsBefore;
+    return Now + RenderCostMs * renders + (renders >= LongRender ? LongRenderCostMs - RenderCostMs : 0);
+}
+void NoRest(int) {}
+int SleepsOffTheDeadline = 0;
+void SleepToTheDeadline(int ms) {
+    Sleeps.push_back(ms);
+    Now += ms;
+    if (G.Mills() != std::min(G.NextUpdate, G.NextRender)) SleepsOffTheDeadline++;
+}
+}  // namespace
+
+TEST_F(Loop, TheRestingLoopRunsItsStepsAtTheSameClockValuesAsTheSpinningOne) {
+    struct Run { std::vector<std::pair<char, int>> steps; int passes = 0, idlePasses = 0, unserviced = 0; };
+    auto run = [&](void (*rest)(int)) {
+        HeldClock clock{CostlyClock, rest};
+        SwapsBefore = FakeGlfw.swaps;
+        Now = G.StartTick();
+        G.Paused = 0;
+        G.NextUpdate = 0;
+        G.NextRender = 5;
+        G.Option[OptMusicVol] = 5;
+        Run r;
+        while (r.steps.size() < StepsRun) {
+            G.UpdateTime = -1;
+            const int swaps = FakeGlfw.swaps;
+            ASys.MusicVolB = 0;
+            const int paused = G.Paused;
+            G.KeepAlive();
+            r.passes++;
+            const bool updated = G.UpdateTime != -1, rendered = FakeGlfw.swaps > swaps;
+            if (updated) r.steps.push_back({'U', G.UpdateTime});
+            if (rendered) r.steps.push_back({'R', G.NextRender - (paused ? MyGame::PausedIntervalMs : MyGame::UpdateIntervalMs)});
+            if (paused == 0 && ASys.MusicVolB != 0.5f) r.unserviced++;
+            if (!updated && !rendered) {
+                r.idlePasses++;
+                Now++;   // a pass of the spinning loop: the clock moves on while it comes round
+            }
+            // The game pauses itself in an update, and resumes in one.
+            if (updated && G.UpdateTime >= 400 && G.UpdateTime < 700) G.Paused = 1;
+            if (updated && G.UpdateTime >= 700) G.Paused = 0;
+        }
+        r.steps.resize(StepsRun);   // a pass may have run a second step
+        return r;
+    };
+    const Run spinning = run(NoRest);
+    Sleeps.clear();
+    SleepsOffTheDeadline = 0;
+    const Run resting = run(SleepToTheDeadline);
+
+    EXPECT_EQ(resting.steps, spinning.steps);
+    using Steps = std::vector<std::pair<char, int>>;
+    const Steps first = {{'U', 0}, {'R', 5}, {'U', 16}, {'R', 21}, {'U', 32}, {'R', 37}};
+    EXPECT_EQ(Steps(spinning.steps.begin(), spinning.steps.begin() + 6), first);
+    EXPECT_GT(spinning.idlePasses, 500) << "the spinning loop comes round every millisecond";
+    EXPECT_EQ(resting.idlePasses, 0) << "every pass of the resting loop runs a step";
+    EXPECT_EQ(SleepsOffTheDeadline, 0) << "every sleep ends on the nearer deadline";
+    EXPECT_EQ(static_cast<int>(Sleeps.size()), resting.passes - 2)
+        << "only the first pass and the one after the long render find a step due";
+    EXPECT_EQ(resting.unserviced, 0) << "the music is serviced on every pass that is not paused";
 }
 
 TEST_F(Loop, EveryPassCopiesTheVolumeAndOverscanOptions) {

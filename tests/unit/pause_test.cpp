@@ -190,10 +190,12 @@ TEST_F(PauseScreen, UpdatesComeEvery32MsWhilePausedAnd16Otherwise) {
         G.Paused = c.paused;
         G.NextUpdate = G.NextRender = 0;
         Now += 1;   // past the fixture's last update
+        // 640 ms of the loop: a pass between deadlines sleeps on the test clock until the next.
         int updates = 0, last = G.UpdateTime;
-        for (int ms = 0; ms < 640; ms++) {
+        const int end = G.Mills() + 640;
+        for (int pass = 0; pass < 640 && G.Mills() < end; pass++) {
             G.KeepAlive();
-            if (G.UpdateTime != last) updates++;
+            if (G.UpdateTime != last && G.UpdateTime < end) updates++;
             last = G.UpdateTime;
             Now += 1;
         }
