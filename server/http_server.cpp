@@ -87,14 +87,17 @@ class Server : public httplib::Server {
 
  private:
   // A request that is all there (the game sends it at once) is served right
-  // away; any other connection waits in the room until it is.
+  // away; any other connection waits in the room until it is. A head longer
+  // than any the server reads gets no time to trickle in the rest.
   bool process_and_close_socket(socket_t sock) override {
-    const auto deadline = WaitingRoom::Clock::now() + RequestHeadLimit;
+    const auto now = WaitingRoom::Clock::now();
+    const auto deadline = now + RequestHeadLimit;
+    const RequestHead head = PeekRequestHead(sock);
     HandOffQueue* queue = queue_;
-    if (svr_sock_ != INVALID_SOCKET && queue && !RequestHeadArrived(sock) &&
+    if (head == RequestHead::Waiting && svr_sock_ != INVALID_SOCKET && queue &&
         queue->Room().Watch(sock, deadline))
       return true;
-    Serve(sock, deadline);
+    Serve(sock, head == RequestHead::Overlong ? now : deadline);
     return true;
   }
 

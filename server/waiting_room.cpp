@@ -25,16 +25,20 @@ constexpr int EventsPerWait = 64;
 
 }  // namespace
 
-bool RequestHeadArrived(int sock) {
+RequestHead PeekRequestHead(int sock) {
   thread_local std::array<char, HeadPeekBytes> buffer;
   ssize_t n;
   do {
     n = ::recv(sock, buffer.data(), buffer.size(), MSG_PEEK | MSG_DONTWAIT);
   } while (n < 0 && errno == EINTR);
-  if (n < 0) return errno != EAGAIN && errno != EWOULDBLOCK;
-  if (n == 0 || static_cast<std::size_t>(n) >= buffer.size()) return true;
-  return std::string_view(buffer.data(), static_cast<std::size_t>(n)).find(HeadEnd) !=
-         std::string_view::npos;
+  if (n < 0) return errno == EAGAIN || errno == EWOULDBLOCK ? RequestHead::Waiting
+                                                            : RequestHead::Arrived;
+  if (n == 0) return RequestHead::Arrived;
+  if (std::string_view(buffer.data(), static_cast<std::size_t>(n)).find(HeadEnd) !=
+      std::string_view::npos)
+    return RequestHead::Arrived;
+  return static_cast<std::size_t>(n) >= buffer.size() ? RequestHead::Overlong
+                                                      : RequestHead::Waiting;
 }
 
 WaitingRoom::WaitingRoom(Ready ready) : ready_(std::move(ready)) {
@@ -85,13 +89,14 @@ void WaitingRoom::Stop() {
   byDeadline_.clear();
 }
 
-void WaitingRoom::Release(int sock, std::vector<std::pair<int, Clock::time_point>>& done) {
+bool WaitingRoom::Release(int sock, std::vector<std::pair<int, Clock::time_point>>& done) {
   const auto it = waiting_.find(sock);
-  if (it == waiting_.end()) return;
+  if (it == waiting_.end()) return false;
   ::epoll_ctl(epoll_, EPOLL_CTL_DEL, sock, nullptr);
   done.emplace_back(sock, it->second);
   byDeadline_.erase({it->second, sock});
   waiting_.erase(it);
+  return true;
 }
 
 void WaitingRoom::Loop() {
@@ -129,9 +134,12 @@ void WaitingRoom::Loop() {
         std::uint64_t count;
         while (::read(wake_, &count, sizeof count) > 0) {
         }
-      } else if ((events[i].events & (EPOLLRDHUP | EPOLLHUP | EPOLLERR)) ||
-                 RequestHeadArrived(fd)) {
+      } else if (events[i].events & (EPOLLRDHUP | EPOLLHUP | EPOLLERR)) {
         Release(fd, done);  // a peer that stopped sending is served with what it sent
+      } else {
+        const RequestHead head = PeekRequestHead(fd);
+        if (head != RequestHead::Waiting && Release(fd, done) && head == RequestHead::Overlong)
+          done.back().second = Clock::now();
       }
     }
     // Past its deadline a socket goes to a worker too: its read then fails

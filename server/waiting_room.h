@@ -15,11 +15,15 @@
 
 namespace scores {
 
-// Whether the socket's receive buffer holds a whole request head (the blank
-// line that ends the headers), or nothing more is worth waiting for: the
-// peer closed, the socket failed, or the bytes already exceed any head the
-// server reads. Reads nothing out of the socket.
-bool RequestHeadArrived(int sock);
+// What the socket's receive buffer holds of a request head, read without
+// taking anything out of the socket.
+enum class RequestHead {
+  Waiting,   // part of a head, or nothing yet
+  Arrived,   // a whole head (the blank line that ends the headers), or the
+             // peer closed or the socket failed: nothing more to wait for
+  Overlong,  // more bytes than any head the server reads, and no end yet
+};
+RequestHead PeekRequestHead(int sock);
 
 class WaitingRoom {
  public:
@@ -32,8 +36,9 @@ class WaitingRoom {
   WaitingRoom(const WaitingRoom&) = delete;
   WaitingRoom& operator=(const WaitingRoom&) = delete;
 
-  // Watches `sock` and passes it to `ready` once RequestHeadArrived or
-  // `deadline` has passed. False when the room cannot take it (stopped, or
+  // Watches `sock` and passes it to `ready` once its head has arrived or
+  // `deadline` has passed (an overlong head goes at once, with a deadline
+  // that has passed, as no more of it is waited for). False when the room cannot take it (stopped, or
   // out of resources): the caller keeps the socket.
   bool Watch(int sock, Clock::time_point deadline);
 
@@ -43,7 +48,8 @@ class WaitingRoom {
 
  private:
   void Loop();
-  void Release(int sock, std::vector<std::pair<int, Clock::time_point>>& done);
+  // Moves a waiting socket to `done`; false when it is not waiting.
+  bool Release(int sock, std::vector<std::pair<int, Clock::time_point>>& done);
 
   Ready ready_;
   int epoll_ = -1;

@@ -32,15 +32,18 @@ ScoreRecord Player(const std::string& id, int best) {
 TEST(SlowClients, HeldConnectionsDoNotDelayAGameRequest) {
   LoopbackServer server;
   ASSERT_TRUE(server.Started()) << server.Error();
-  // Many more than the server has workers; the last ones sent the start of a
-  // request line and then nothing.
-  constexpr int Silent = 160, Partial = 40;
+  // Many more than the server has workers (and fewer than its listen
+  // backlog, so that no connection waits for the kernel): some sent nothing,
+  // some the start of a request line, some a request line longer than any
+  // the server reads, and then nothing more.
+  constexpr int Silent = 64, Partial = 16, Overlong = 16;
+  const std::string overlongLine = "GET /" + std::string(20000, 'x');
   std::vector<HeldConnection> held;
-  for (int i = 0; i < Silent + Partial; i++) {
+  for (int i = 0; i < Silent + Partial + Overlong; i++) {
     held.emplace_back(server.Port());
     ASSERT_TRUE(held.back().Open()) << i;
     if (i >= Silent) {
-      ASSERT_TRUE(held.back().Send(PartialRequestLine)) << i;
+      ASSERT_TRUE(held.back().Send(i < Silent + Partial ? PartialRequestLine : overlongLine)) << i;
     }
   }
 
