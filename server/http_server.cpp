@@ -1,15 +1,21 @@
-// The score server's HTTP layer on cpp-httplib: routing, the request-line
-// limit, error replies and the request log.
+// The score server's HTTP layer on cpp-httplib: the wait for each request
+// away from the workers and the time a connection may take to send it,
+// routing, the request-line limit, error replies and the request log.
 #include "http_server.h"
 
 #include <httplib.h>
 #include <signal.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
+
+#include "request_stream.h"
+#include "waiting_room.h"
 
 namespace scores {
 namespace {
@@ -17,18 +23,92 @@ namespace {
 // Room for many clients connecting at once (the game opens one connection
 // per exchange).
 constexpr int ListenBacklog = 128;
-constexpr int RequestTimeoutSeconds = 5;
+// Time from taking a connection up to the end of its request line and
+// headers. The game sends its whole request at once, right after connecting.
+constexpr std::chrono::milliseconds RequestHeadLimit{2000};
+constexpr std::chrono::milliseconds WriteTimeout{5000};
 constexpr std::size_t MaxBodyBytes = 0;  // a score request is a GET with no body
 
+class Server;
+
+// httplib's worker pool, as many workers as httplib would start, with a
+// waiting room in front: a connection whose request has not arrived waits
+// there, not on a worker, and comes back to the pool once it has.
+class HandOffQueue : public httplib::TaskQueue {
+ public:
+  explicit HandOffQueue(Server& server);
+
+  void enqueue(std::function<void()> fn) override { pool_.enqueue(std::move(fn)); }
+  // The room first, so that nothing is handed to the pool once it stops.
+  void shutdown() override {
+    room_.Stop();
+    pool_.shutdown();
+  }
+
+  WaitingRoom& Room() { return room_; }
+
+ private:
+  httplib::ThreadPool pool_;
+  WaitingRoom room_;
+};
+
 // httplib's server with access to its listening socket, so the backlog can
-// be widened after binding (the library's own backlog is very short).
+// be widened after binding (the library's own backlog is very short), and
+// with its own handling of a connection: httplib's keeps a worker waiting
+// for the request, anew for each read, so a few clients that send nothing,
+// or a byte now and then, would hold every worker.
 class Server : public httplib::Server {
  public:
+  Server() {
+    new_task_queue = [this] {
+      auto* queue = new HandOffQueue(*this);
+      queue_ = queue;
+      return queue;
+    };
+  }
+
   void WidenBacklog() {
     const socket_t sock = svr_sock_;
     if (sock != INVALID_SOCKET) ::listen(sock, ListenBacklog);
   }
+
+  // One request per connection, read until `deadline`; the reply closes the
+  // connection. A connection that sends no whole request line in time is
+  // closed without a reply, as httplib closes one that sends nothing.
+  void Serve(socket_t sock, WaitingRoom::Clock::time_point deadline) {
+    if (svr_sock_ != INVALID_SOCKET) {
+      RequestStream stream(sock, deadline, WriteTimeout);
+      bool closed = false;
+      process_request(stream, true, closed, nullptr);
+    }
+    ::shutdown(sock, SHUT_RDWR);
+    ::close(sock);
+  }
+
+ private:
+  // A request that is all there (the game sends it at once) is served right
+  // away; any other connection waits in the room until it is. A head longer
+  // than any the server reads gets no time to trickle in the rest.
+  bool process_and_close_socket(socket_t sock) override {
+    const auto now = WaitingRoom::Clock::now();
+    const auto deadline = now + RequestHeadLimit;
+    const RequestHead head = PeekRequestHead(sock);
+    HandOffQueue* queue = queue_;
+    if (head == RequestHead::Waiting && svr_sock_ != INVALID_SOCKET && queue &&
+        queue->Room().Watch(sock, deadline))
+      return true;
+    Serve(sock, head == RequestHead::Overlong ? now : deadline);
+    return true;
+  }
+
+  std::atomic<HandOffQueue*> queue_{nullptr};
 };
+
+HandOffQueue::HandOffQueue(Server& server)
+    : pool_(CPPHTTPLIB_THREAD_POOL_COUNT),
+      room_([this, &server](int sock, WaitingRoom::Clock::time_point deadline) {
+        pool_.enqueue([&server, sock, deadline] { server.Serve(sock, deadline); });
+      }) {}
 
 std::size_t RequestLineLength(const httplib::Request& req) {
   return req.method.size() + 1 + req.target.size() + 1 + req.version.size();
@@ -68,9 +148,12 @@ void ScoreHttpServer::Impl::Install() {
   // connection, also the replies to requests too broken to be read, after
   // which a kept-alive connection would leave the client waiting.
   server.set_keep_alive_max_count(1);
-  // A client that sends its request slowly must not hold a worker for long.
-  server.set_read_timeout(RequestTimeoutSeconds, 0);
-  server.set_write_timeout(RequestTimeoutSeconds, 0);
+  // The connection handling above keeps its own time limits; httplib's are
+  // set to the same for anything of the library's that reads them.
+  using std::chrono::duration_cast;
+  using std::chrono::seconds;
+  server.set_read_timeout(duration_cast<seconds>(RequestHeadLimit).count(), 0);
+  server.set_write_timeout(duration_cast<seconds>(WriteTimeout).count(), 0);
   server.set_payload_max_length(MaxBodyBytes);
   // The reply goes out as two writes (head, then body); without this the body
   // waits for the client's delayed acknowledgement of the head.
@@ -100,7 +183,7 @@ void ScoreHttpServer::Impl::Install() {
                                        httplib::Response& res) {
     const std::size_t mark = req.target.find('?');
     const std::string query = mark == std::string::npos ? "" : req.target.substr(mark + 1);
-    const ServiceReply reply = service.HandleScores(query);
+    const ServiceReply reply = service.HandleScores(query, req.remote_addr);
     res.status = reply.status;
     res.set_content(reply.body, "text/plain");
     LogAnswer(req, reply.status, reply.log);

@@ -69,7 +69,7 @@ int main(int argc, char** argv) {
   }
   log.Line("Database " + options.db);
 
-  scores::ScoreService service(store);
+  scores::ScoreService service(store, options.newPlayersPerMinute);
   scores::ScoreHttpServer server(service, log);
   const int port = server.Bind(options.host, options.port);
   if (port < 0) {

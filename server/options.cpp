@@ -6,17 +6,19 @@ namespace scores {
 namespace {
 
 constexpr int MaxPort = 65535;
-constexpr std::size_t MaxPortDigits = 5;
+constexpr char NewPlayersFlag[] = "--new-players-per-minute";
 
-bool ParsePort(const std::string& text, int& port) {
-  if (text.empty() || text.size() > MaxPortDigits) return false;
+// A decimal number from 0 to `max`, digits only.
+bool ParseNumber(const std::string& text, int max, int& number) {
+  const std::size_t maxDigits = std::to_string(max).size();
+  if (text.empty() || text.size() > maxDigits) return false;
   int value = 0;
   for (char c : text) {
     if (c < '0' || c > '9') return false;
     value = value * 10 + (c - '0');
   }
-  if (value > MaxPort) return false;
-  port = value;
+  if (value > max) return false;
+  number = value;
   return true;
 }
 
@@ -35,7 +37,8 @@ bool ParseServerOptions(int argc, const char* const* argv, ServerOptions& option
     if (eq != std::string::npos) {
       value = flag.substr(eq + 1);
       flag = flag.substr(0, eq);
-    } else if (flag == "--host" || flag == "--port" || flag == "--db") {
+    } else if (flag == "--host" || flag == "--port" || flag == "--db" ||
+               flag == NewPlayersFlag) {
       if (i + 1 >= argc) {
         error = flag + " needs a value";
         return false;
@@ -49,7 +52,7 @@ bool ParseServerOptions(int argc, const char* const* argv, ServerOptions& option
       }
       options.host = value;
     } else if (flag == "--port") {
-      if (!ParsePort(value, options.port)) {
+      if (!ParseNumber(value, MaxPort, options.port)) {
         error = "--port needs a number from 0 to 65535";
         return false;
       }
@@ -59,6 +62,12 @@ bool ParseServerOptions(int argc, const char* const* argv, ServerOptions& option
         return false;
       }
       options.db = value;
+    } else if (flag == NewPlayersFlag) {
+      if (!ParseNumber(value, MaxNewPlayersPerMinute, options.newPlayersPerMinute)) {
+        error = std::string(NewPlayersFlag) + " needs a number from 0 to " +
+                std::to_string(MaxNewPlayersPerMinute);
+        return false;
+      }
     } else {
       error = "unknown argument " + std::string(argv[i]);
       return false;
@@ -68,12 +77,17 @@ bool ParseServerOptions(int argc, const char* const* argv, ServerOptions& option
 }
 
 std::string ServerUsage(const std::string& program) {
-  return "Usage: " + program + " [--host ADDRESS] [--port N] [--db FILE]\n"
+  return "Usage: " + program +
+         " [--host ADDRESS] [--port N] [--db FILE] [--new-players-per-minute N]\n"
          "Serves the online scoreboards of Brindlewick.\n"
          "  --host ADDRESS  address to listen on (default " + DefaultHost + ")\n"
          "  --port N        TCP port, 0 for any free port (default " +
          std::to_string(DefaultPort) + ")\n"
          "  --db FILE       SQLite database file (default " + DefaultDatabase + ")\n"
+         "  --new-players-per-minute N\n"
+         "                  new players one client address may add in any minute,\n"
+         "                  0 for no limit (default " +
+         std::to_string(DefaultNewPlayersPerMinute) + ")\n"
          "  --help          show this text\n";
 }
 

@@ -61,15 +61,21 @@ bool ParseGameNumber(const std::string& text, int& game) {
 
 }  // namespace
 
-ScoreService::ScoreService(ScoreStore& store) : store_(store) {
+ScoreService::ScoreService(ScoreStore& store, int newPlayersPerMinute, NewPlayerLimit::Now now)
+    : store_(store), newPlayers_(newPlayersPerMinute, std::move(now)) {
   Rescramble(BrindlewickKeyword, BrindlewickGameNum, table_);
 }
 
-ServiceReply ScoreService::Refuse(const std::string& reason) const {
-  return {StatusBadRequest, reason + "\n", "refused: " + reason};
+ServiceReply ScoreService::Refuse(const std::string& reason, int status) const {
+  return {status, reason + "\n", "refused: " + reason};
 }
 
 ServiceReply ScoreService::HandleScores(const std::string& query) {
+  return HandleScores(query, std::string());
+}
+
+ServiceReply ScoreService::HandleScores(const std::string& query,
+                                        const std::string& clientAddress) {
   // An escaped character takes at most one token, so a longer value cannot
   // hold a record the game could send; refusing it early bounds later work.
   constexpr std::size_t EscapedRecordLimit = EscapeTokenLength * MaxRecordLength;
@@ -90,10 +96,19 @@ ServiceReply ScoreService::HandleScores(const std::string& query) {
   if (!ParseScoreRecord(text, record, reason)) return Refuse(reason);
   if (record.game != game) return Refuse("game number mismatch");
 
+  // Only a player the store does not know yet counts against the address.
+  ScoreStore::NewPlayerGate admitNew;
+  if (newPlayers_.Enabled() && !clientAddress.empty())
+    admitNew = [this, &clientAddress] { return newPlayers_.Admit(clientAddress); };
   OnlineBoards top;
   std::string error;
-  if (!store_.Submit(record, top, error))
-    return {StatusServerError, "storage error\n", "storage error: " + error};
+  switch (store_.Submit(record, admitNew, top, error)) {
+    case ScoreStore::SubmitResult::Stored: break;
+    case ScoreStore::SubmitResult::Refused:
+      return Refuse("too many new players from this address", StatusTooManyRequests);
+    case ScoreStore::SubmitResult::Failed:
+      return {StatusServerError, "storage error\n", "storage error: " + error};
+  }
 
   std::string line = "stored '" + record.name + "' (" + record.userId + "):";
   for (const BoardScores& board : record.boards) line += " " + std::to_string(board.best);

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "new_player_limit.h"
 #include "scramble.h"
 #include "score_store.h"
 
@@ -15,6 +16,7 @@ constexpr int StatusBadRequest = 400;
 constexpr int StatusNotFound = 404;
 constexpr int StatusMethodNotAllowed = 405;
 constexpr int StatusUriTooLong = 414;
+constexpr int StatusTooManyRequests = 429;
 constexpr int StatusServerError = 500;
 
 struct ServiceReply {
@@ -25,15 +27,23 @@ struct ServiceReply {
 
 class ScoreService {
  public:
-  explicit ScoreService(ScoreStore& store);
+  // One client address may add at most `newPlayersPerMinute` players the
+  // store does not know yet in any minute (0: no limit); `now` replaces the
+  // steady clock of that limit in tests.
+  explicit ScoreService(ScoreStore& store, int newPlayersPerMinute = 0,
+                        NewPlayerLimit::Now now = nullptr);
 
-  // `query` is the request target's text after '?', as it came in.
+  // `query` is the request target's text after '?', as it came in;
+  // `clientAddress` the address it came from. Without an address the new
+  // player limit does not apply.
   ServiceReply HandleScores(const std::string& query);
+  ServiceReply HandleScores(const std::string& query, const std::string& clientAddress);
 
  private:
-  ServiceReply Refuse(const std::string& reason) const;
+  ServiceReply Refuse(const std::string& reason, int status = StatusBadRequest) const;
 
   ScoreStore& store_;
+  NewPlayerLimit newPlayers_;
   ScrambleTable table_{};
 };
 

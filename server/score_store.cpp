@@ -46,6 +46,9 @@ constexpr char SelectTopSql[] =
     "WHERE s.game = ?1 AND s.board = ?2 "
     "ORDER BY s.score DESC, s.achieved, s.user_id LIMIT ?3;";
 
+constexpr char SelectPlayerSql[] =
+    "SELECT 1 FROM players WHERE game = ?1 AND user_id = ?2;";
+
 long long NowMs() {
   using namespace std::chrono;
   return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
@@ -124,7 +127,8 @@ bool ScoreStore::Open(const std::string& path, std::string& error) {
        Prepare("ROLLBACK;", rollback_, error) &&
        Prepare(UpsertPlayerSql, upsertPlayer_, error) &&
        Prepare(UpsertScoreSql, upsertScore_, error) &&
-       Prepare(SelectTopSql, selectTop_, error);
+       Prepare(SelectTopSql, selectTop_, error) &&
+       Prepare(SelectPlayerSql, selectPlayer_, error);
   ok = ok && ReadLastAchieved(error);
   if (!ok) Release();
   return ok;
@@ -153,25 +157,55 @@ void ScoreStore::Release() {
   upsertPlayer_.reset();
   upsertScore_.reset();
   selectTop_.reset();
+  selectPlayer_.reset();
   if (db_) sqlite3_close(db_);
   db_ = nullptr;
 }
 
 bool ScoreStore::Submit(const ScoreRecord& record, OnlineBoards& top, std::string& error) {
+  return Submit(record, NewPlayerGate(), top, error) == SubmitResult::Stored;
+}
+
+ScoreStore::SubmitResult ScoreStore::Submit(const ScoreRecord& record,
+                                            const NewPlayerGate& admitNew, OnlineBoards& top,
+                                            std::string& error) {
   std::lock_guard<std::mutex> lock(mutex_);
   if (!db_) {
     error = "database not open";
-    return false;
+    return SubmitResult::Failed;
   }
   if (!StepDone(begin_.get())) {
     error = LastError();
-    return false;
+    return SubmitResult::Failed;
   }
-  if (SubmitLocked(record, top, error) && StepDone(commit_.get())) return true;
+  // The check and the insert share the transaction and the lock, so two
+  // requests for one new player cannot both pass as known.
+  bool known = true;
+  bool ok = !admitNew || KnownPlayer(record, known, error);
+  if (ok && !known && !admitNew()) {
+    StepDone(rollback_.get());
+    return SubmitResult::Refused;
+  }
+  if (ok && SubmitLocked(record, top, error) && StepDone(commit_.get()))
+    return SubmitResult::Stored;
   if (error.empty()) error = LastError();
   // A failed COMMIT may already have ended the transaction; ROLLBACK is then a no-op error.
   if (!sqlite3_get_autocommit(db_)) StepDone(rollback_.get());
-  return false;
+  return SubmitResult::Failed;
+}
+
+bool ScoreStore::KnownPlayer(const ScoreRecord& record, bool& known, std::string& error) {
+  sqlite3_stmt* select = selectPlayer_.get();
+  sqlite3_bind_int(select, 1, record.game);
+  sqlite3_bind_text(select, 2, record.userId.c_str(), -1, SQLITE_TRANSIENT);
+  const int rc = sqlite3_step(select);
+  sqlite3_reset(select);
+  if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
+    error = LastError();
+    return false;
+  }
+  known = rc == SQLITE_ROW;
+  return true;
 }
 
 bool ScoreStore::SubmitLocked(const ScoreRecord& record, OnlineBoards& top,

@@ -3,6 +3,7 @@
 // threads; every submission is one transaction, committed before it returns.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -31,6 +32,17 @@ class ScoreStore {
   // board into `top`. All of it commits together or not at all.
   bool Submit(const ScoreRecord& record, OnlineBoards& top, std::string& error);
 
+  // Asked inside the submission's transaction when its user id is not in the
+  // store yet; false refuses the submission.
+  using NewPlayerGate = std::function<bool()>;
+  enum class SubmitResult { Stored, Refused, Failed };
+
+  // Submit as above, but a player the store does not know is added only when
+  // `admitNew` agrees (an empty gate admits everyone); a refused submission
+  // stores nothing.
+  SubmitResult Submit(const ScoreRecord& record, const NewPlayerGate& admitNew,
+                      OnlineBoards& top, std::string& error);
+
  private:
   struct StatementDeleter {
     void operator()(sqlite3_stmt* statement) const;
@@ -40,6 +52,8 @@ class ScoreStore {
   bool Exec(const char* sql, std::string& error);
   bool Prepare(const char* sql, Statement& statement, std::string& error);
   bool SubmitLocked(const ScoreRecord& record, OnlineBoards& top, std::string& error);
+  // Whether the player is in the store; false with `error` set on failure.
+  bool KnownPlayer(const ScoreRecord& record, bool& known, std::string& error);
   std::string LastError() const;
   bool ReadLastAchieved(std::string& error);
   // Finalises the statements and closes the connection; the caller holds the lock.
@@ -48,7 +62,8 @@ class ScoreStore {
   std::mutex mutex_;
   sqlite3* db_ = nullptr;
   long long lastAchieved_ = 0;
-  Statement begin_, commit_, rollback_, upsertPlayer_, upsertScore_, selectTop_;
+  Statement begin_, commit_, rollback_, upsertPlayer_, upsertScore_, selectTop_,
+      selectPlayer_;
 };
 
 }  // namespace scores

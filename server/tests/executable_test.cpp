@@ -1,6 +1,7 @@
 // The brindlewick-scores program itself, run as a child process: its flags,
-// serving a submission on a port it picked, refusing a port in use, and a
-// clean stop on SIGTERM and SIGINT that leaves the scores in the database.
+// serving a submission on a port it picked, refusing a port in use, its new
+// player limit, and a clean stop on SIGTERM and SIGINT that leaves the scores
+// in the database.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -153,6 +154,32 @@ TEST_F(ExecutableTest, ServesOnAPickedPortAndStopsCleanlyOnSignals) {
   }
 }
 
+TEST_F(ExecutableTest, StopsWithConnectionsStillWaitingForTheirRequest) {
+  Child server({"--port", "0", "--db", db_});
+  const int port = ListeningPort(server);
+  ASSERT_GT(port, 0) << server.Output();
+  std::vector<HeldConnection> held;
+  for (int i = 0; i < 100; i++) {
+    held.emplace_back(port);
+    ASSERT_TRUE(held.back().Open()) << i;
+    if (i % 2) {
+      ASSERT_TRUE(held.back().Send("GET /Scores.php?Game=05")) << i;
+    }
+  }
+  EXPECT_EQ(GameFetch(port, GameScorePath(GameRecord("LAST", "Last Player ", {3, 0, 0}))).status,
+            StatusOk);
+
+  server.Signal(SIGTERM);
+  EXPECT_EQ(server.WaitExit(), 0) << server.Output();
+  EXPECT_NE(server.Output().find("Stopped"), std::string::npos) << server.Output();
+  for (const HeldConnection& connection : held) {
+    std::string received;
+    EXPECT_TRUE(connection.ReadClosed(received));
+    EXPECT_EQ(received, "");
+  }
+  EXPECT_EQ(QueryCount(db_, "SELECT COUNT(*) FROM players WHERE user_id = 'LAST'"), 1);
+}
+
 TEST_F(ExecutableTest, RefusesAPortAlreadyInUse) {
   Child first({"--port", "0", "--db", db_});
   const int firstPort = ListeningPort(first);
@@ -167,6 +194,24 @@ TEST_F(ExecutableTest, RefusesAPortAlreadyInUse) {
   EXPECT_EQ(first.WaitExit(), 0) << first.Output();
 }
 
+TEST_F(ExecutableTest, LimitsNewPlayersAsTheFlagSays) {
+  Child server({"--port", "0", "--db", db_, "--new-players-per-minute", "2"});
+  const int port = ListeningPort(server);
+  ASSERT_GT(port, 0) << server.Output();
+  auto send = [port](const char* id) {
+    return GameFetch(port, GameScorePath(GameRecord(id, "Flag Test   ", {10, 0, 0}))).status;
+  };
+  EXPECT_EQ(send("FIRST"), StatusOk);
+  EXPECT_EQ(send("SECOND"), StatusOk);
+  EXPECT_EQ(send("THIRD"), StatusTooManyRequests);
+  EXPECT_EQ(send("FIRST"), StatusOk);
+  EXPECT_TRUE(server.WaitFor("127.0.0.1 429 refused: too many new players from this address\n"))
+      << server.Output();
+  server.Signal(SIGTERM);
+  EXPECT_EQ(server.WaitExit(), 0) << server.Output();
+  EXPECT_EQ(QueryCount(db_, "SELECT COUNT(*) FROM players"), 2);
+}
+
 TEST_F(ExecutableTest, FlagsAndTheirErrors) {
   struct Case {
     std::vector<std::string> args;
@@ -177,6 +222,7 @@ TEST_F(ExecutableTest, FlagsAndTheirErrors) {
       {{"--help"}, 0, "Usage: "},
       {{"--port", "70000"}, 2, "--port needs a number"},
       {{"--bogus"}, 2, "unknown argument --bogus"},
+      {{"--new-players-per-minute", "many"}, 2, "--new-players-per-minute needs a number"},
       {{"--db", "/nonexistent-folder/x.db", "--port", "0"}, 1, "Cannot open database"},
   };
   for (const Case& c : cases) {

@@ -32,9 +32,24 @@ constexpr int ReceiveTimeoutSeconds = 5;
 constexpr std::size_t ReceiveBufferBytes = 10000;
 constexpr char MissingField[] = "-=+=-";
 
-int ConnectLoopback(int port) {
+}  // namespace
+
+int ConnectLoopback(int port, const std::string& from) {
   const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
   if (fd < 0) return -1;
+  // A source address other than the usual is fixed now, the port left to
+  // connect as usual.
+  if (from != LoopbackHost) {
+    int yes = 1;
+    ::setsockopt(fd, IPPROTO_IP, IP_BIND_ADDRESS_NO_PORT, &yes, sizeof yes);
+    sockaddr_in source{};
+    source.sin_family = AF_INET;
+    if (::inet_pton(AF_INET, from.c_str(), &source.sin_addr) != 1 ||
+        ::bind(fd, reinterpret_cast<sockaddr*>(&source), sizeof source) != 0) {
+      ::close(fd);
+      return -1;
+    }
+  }
   sockaddr_in addr{};
   addr.sin_family = AF_INET;
   addr.sin_port = htons(static_cast<uint16_t>(port));
@@ -61,6 +76,8 @@ int ConnectLoopback(int port) {
   ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
   return fd;
 }
+
+namespace {
 
 // The game's scan of one received chunk: keeps printable bytes, CR and LF,
 // collects what follows the opening delimiter and cuts the closing one.
@@ -108,9 +125,28 @@ std::string GameScanChunk(const std::string& chunk) {
   return grabbed;
 }
 
-GameReply RawFetch(int port, const std::string& request) {
+HeldConnection::~HeldConnection() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+bool HeldConnection::Send(const std::string& text) const {
+  return ::send(fd_, text.data(), text.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(text.size());
+}
+
+bool HeldConnection::ReadClosed(std::string& received) const {
+  pollfd p{fd_, POLLIN, 0};
+  while (::poll(&p, 1, 0) == 1) {
+    char buffer[4096];
+    const ssize_t n = ::recv(fd_, buffer, sizeof buffer, MSG_DONTWAIT);
+    if (n <= 0) return true;
+    received.append(buffer, static_cast<std::size_t>(n));
+  }
+  return false;
+}
+
+GameReply RawFetch(int port, const std::string& request, const std::string& from) {
   GameReply reply;
-  const int fd = ConnectLoopback(port);
+  const int fd = ConnectLoopback(port, from);
   if (fd < 0) return reply;
   std::size_t sent = 0;
   while (sent < request.size()) {
@@ -134,10 +170,11 @@ GameReply RawFetch(int port, const std::string& request) {
   return reply;
 }
 
-GameReply GameFetch(int port, const std::string& path) {
+GameReply GameFetch(int port, const std::string& path, const std::string& from) {
   const std::string host = std::string(LoopbackHost) + ":" + std::to_string(port);
-  return RawFetch(port, "GET /" + path + " HTTP/1.1\r\nHost: " + host +
-                            "\r\nConnection: close\r\n\r\n");
+  return RawFetch(port,
+                  "GET /" + path + " HTTP/1.1\r\nHost: " + host + "\r\nConnection: close\r\n\r\n",
+                  from);
 }
 
 std::string GameScorePath(const ScoreRecord& record) {
@@ -177,7 +214,11 @@ std::array<GameBoard, BoardCount> ReadGameBoards(const std::string& payload) {
 }
 
 struct LoopbackServer::Parts {
-  explicit Parts(std::FILE* file) : logFile(file), log(file), service(store), http(service, log) {}
+  Parts(std::FILE* file, const LoopbackSettings& settings)
+      : logFile(file),
+        log(file),
+        service(store, settings.newPlayersPerMinute, settings.now),
+        http(service, log) {}
   ~Parts() { std::fclose(logFile); }
 
   std::FILE* logFile;
@@ -198,7 +239,7 @@ TempFolder::~TempFolder() {
   std::filesystem::remove_all(path_, ignored);
 }
 
-LoopbackServer::LoopbackServer() {
+LoopbackServer::LoopbackServer(const LoopbackSettings& settings) {
   if (!dir_.Made()) {
     error_ = "cannot create a temporary folder";
     return;
@@ -210,7 +251,7 @@ LoopbackServer::LoopbackServer() {
     error_ = "cannot create " + logPath_;
     return;
   }
-  parts_ = std::make_unique<Parts>(file);
+  parts_ = std::make_unique<Parts>(file, settings);
   if (!parts_->store.Open(dbPath_, error_)) return;
   const int port = parts_->http.Bind(LoopbackHost, 0);
   if (port <= 0) {

@@ -8,12 +8,17 @@
 #include <string>
 #include <thread>
 
+#include "new_player_limit.h"
+#include "options.h"
 #include "score_record.h"
 #include "score_reply.h"
 
 namespace scores {
 
 constexpr char LoopbackHost[] = "127.0.0.1";
+// Another address of this machine, for a client the server must tell apart
+// from one on LoopbackHost.
+constexpr char OtherLoopbackHost[] = "127.0.0.2";
 
 struct GameReply {
   bool received = false;  // connected, sent and read until the server closed
@@ -23,12 +28,38 @@ struct GameReply {
   std::string payload;    // what the game's framing scan keeps
 };
 
+// A connection to the server on LoopbackHost:port made as the game makes it
+// (3 s to connect, 5 s for each receive), from the address `from`; -1 when
+// it cannot be made.
+int ConnectLoopback(int port, const std::string& from = LoopbackHost);
+
+// A connection a test holds open (made as ConnectLoopback makes it), for
+// clients that send part of a request or nothing; closed when it goes.
+class HeldConnection {
+ public:
+  explicit HeldConnection(int port) : fd_(ConnectLoopback(port)) {}
+  ~HeldConnection();
+  HeldConnection(HeldConnection&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+  HeldConnection(const HeldConnection&) = delete;
+  HeldConnection& operator=(const HeldConnection&) = delete;
+  HeldConnection& operator=(HeldConnection&&) = delete;
+
+  bool Open() const { return fd_ >= 0; }
+  bool Send(const std::string& text) const;
+  // Appends what has arrived to `received` without waiting; true once the
+  // server has closed the connection.
+  bool ReadClosed(std::string& received) const;
+
+ private:
+  int fd_;
+};
+
 // One exchange as the game makes it: "GET /" + path + " HTTP/1.1", a Host and
 // a "Connection: close" header, then reading until the server closes.
-GameReply GameFetch(int port, const std::string& path);
+GameReply GameFetch(int port, const std::string& path, const std::string& from = LoopbackHost);
 
 // Sends `request` as it stands (for requests the game would never make).
-GameReply RawFetch(int port, const std::string& request);
+GameReply RawFetch(int port, const std::string& request, const std::string& from = LoopbackHost);
 
 // The payload the game's HTTP client takes from one received chunk.
 std::string GameScanChunk(const std::string& chunk);
@@ -65,11 +96,16 @@ class TempFolder {
   std::string path_;
 };
 
+struct LoopbackSettings {
+  int newPlayersPerMinute = DefaultNewPlayersPerMinute;
+  NewPlayerLimit::Now now = nullptr;  // the clock of that limit; null for the steady clock
+};
+
 // A score server on a free loopback port, serving from a new database in a
 // temporary folder that is removed again with the server.
 class LoopbackServer {
  public:
-  LoopbackServer();
+  explicit LoopbackServer(const LoopbackSettings& settings = LoopbackSettings());
   ~LoopbackServer();
   LoopbackServer(const LoopbackServer&) = delete;
   LoopbackServer& operator=(const LoopbackServer&) = delete;

@@ -1,7 +1,8 @@
 // The score server over loopback, talked to exactly as the game talks to it:
 // submissions land in the right board and place, a player keeps one entry,
 // malformed requests are refused without touching the database, and
-// concurrent submissions are all stored.
+// concurrent submissions of new players are all stored when they are not
+// limited.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -21,6 +22,9 @@ namespace {
 
 class LoopbackTest : public ::testing::Test {
  protected:
+  explicit LoopbackTest(const LoopbackSettings& settings = LoopbackSettings())
+      : server_(settings) {}
+
   void SetUp() override { ASSERT_TRUE(server_.Started()) << server_.Error(); }
 
   // Submits a record and reads the reply's boards as the game would.
@@ -39,6 +43,12 @@ class LoopbackTest : public ::testing::Test {
   }
 
   LoopbackServer server_;
+};
+
+// With --new-players-per-minute 0: any number of new players from one address.
+class UnlimitedLoopbackTest : public LoopbackTest {
+ protected:
+  UnlimitedLoopbackTest() : LoopbackTest(LoopbackSettings{0}) {}
 };
 
 // Six letters for a number, so that every test player has its own user id.
@@ -173,7 +183,7 @@ TEST_F(LoopbackTest, OtherPathsAndMethodsAreRefused) {
   EXPECT_EQ(garbage.status, StatusBadRequest);
 }
 
-TEST_F(LoopbackTest, ConcurrentSubmissionsAreAllStored) {
+TEST_F(UnlimitedLoopbackTest, ConcurrentSubmissionsAreAllStored) {
   constexpr int Clients = 16;
   constexpr int Submissions = 1000;
   std::atomic<int> next{0}, answered{0};

@@ -22,6 +22,7 @@ TEST(ServerOptions, DefaultsAndFlags) {
     int port;
     const char* db;
     bool help;
+    int newPlayersPerMinute = 60;
   };
   const Case cases[] = {
       {{}, "127.0.0.1", 8556, "scores.db", false},
@@ -30,6 +31,8 @@ TEST(ServerOptions, DefaultsAndFlags) {
       {{"--port", "65535"}, "127.0.0.1", 65535, "scores.db", false},
       {{"--help"}, "127.0.0.1", 8556, "scores.db", true},
       {{"-h"}, "127.0.0.1", 8556, "scores.db", true},
+      {{"--new-players-per-minute", "0"}, "127.0.0.1", 8556, "scores.db", false, 0},
+      {{"--new-players-per-minute=1000000"}, "127.0.0.1", 8556, "scores.db", false, 1000000},
   };
   for (const Case& c : cases) {
     ServerOptions options;
@@ -39,6 +42,7 @@ TEST(ServerOptions, DefaultsAndFlags) {
     EXPECT_EQ(options.port, c.port);
     EXPECT_EQ(options.db, c.db);
     EXPECT_EQ(options.help, c.help);
+    EXPECT_EQ(options.newPlayersPerMinute, c.newPlayersPerMinute);
   }
 }
 
@@ -47,6 +51,8 @@ TEST(ServerOptions, RefusesWhatItCannotUse) {
       {"--port", "65536"}, {"--port", "80a"}, {"--port=-1"}, {"--port"},
       {"--host"},          {"--host="},       {"--db="},      {"--verbose"},
       {"scores.db"},       {"--help=yes"},
+      {"--new-players-per-minute"}, {"--new-players-per-minute", "-1"},
+      {"--new-players-per-minute", "1000001"}, {"--new-players-per-minute=ten"},
   };
   for (const auto& args : cases) {
     ServerOptions options;
@@ -58,7 +64,8 @@ TEST(ServerOptions, RefusesWhatItCannotUse) {
 
 TEST(ServerOptions, UsageNamesEveryFlagAndDefault) {
   const std::string usage = ServerUsage("brindlewick-scores");
-  for (const char* word : {"--host", "--port", "--db", "--help", "127.0.0.1", "8556", "scores.db"})
+  for (const char* word : {"--host", "--port", "--db", "--new-players-per-minute", "--help",
+                           "127.0.0.1", "8556", "scores.db", "(default 60)"})
     EXPECT_NE(usage.find(word), std::string::npos) << word;
 }
 

@@ -1,0 +1,107 @@
+// The cap on new players per client address: a rolling minute, counted per
+// address (IPv6 by its /64), refusals not counted, 0 for no cap, and
+// addresses forgotten once their minute has passed.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "new_player_limit.h"
+
+namespace scores {
+namespace {
+
+using std::chrono::milliseconds;
+
+class NewPlayerLimitTest : public ::testing::Test {
+ protected:
+  NewPlayerLimit::Now Clock() {
+    return [this] { return NewPlayerLimit::Clock::time_point(milliseconds(nowMs_)); };
+  }
+  void At(long long ms) { nowMs_ = ms; }
+
+  long long nowMs_ = 1000000;
+};
+
+TEST_F(NewPlayerLimitTest, AtMostTheLimitInAnySixtySeconds) {
+  NewPlayerLimit limit(3, Clock());
+  struct Step {
+    long long atMs;
+    bool admitted;
+  };
+  // Admitted at 0, 10 and 20 s; each of those counts until it is 60 s old.
+  const std::vector<Step> steps = {
+      {0, true},      {10000, true},  {20000, true},  {30000, false}, {59999, false},
+      {60000, true},  {60001, false}, {69999, false}, {70000, true},  {79999, false},
+      {80000, true},  {80000, false}, {200000, true}, {200000, true}, {200000, true},
+      {200000, false},
+  };
+  for (const Step& step : steps) {
+    At(1000000 + step.atMs);
+    EXPECT_EQ(limit.Admit("10.0.0.1"), step.admitted) << "at " << step.atMs << " ms";
+  }
+}
+
+TEST_F(NewPlayerLimitTest, CountsEachAddressOnItsOwn) {
+  NewPlayerLimit limit(2, Clock());
+  struct Case {
+    const char* address;
+    bool admitted;
+  };
+  const std::vector<Case> cases = {
+      {"10.0.0.1", true},
+      {"10.0.0.1", true},
+      {"10.0.0.1", false},
+      {"::ffff:10.0.0.1", false},  // the same IPv4 client on a dual-stack socket
+      {"10.0.0.2", true},
+      {"2001:db8:1:2::1", true},
+      {"2001:db8:1:2:ffff:ffff:ffff:5", true},  // same /64 network
+      {"2001:db8:1:2::9", false},
+      {"2001:db8:1:3::1", true},  // the next /64 network
+      {"::1", true},
+  };
+  for (const Case& c : cases) EXPECT_EQ(limit.Admit(c.address), c.admitted) << c.address;
+}
+
+TEST(NewPlayerLimitKey, AddressesAsTheyAreCounted) {
+  struct Case {
+    const char* address;
+    const char* key;
+  };
+  const Case cases[] = {
+      {"192.0.2.7", "192.0.2.7"},
+      {"::ffff:192.0.2.7", "192.0.2.7"},
+      {"2001:db8:aa:bb:1:2:3:4", "2001:db8:aa:bb::/64"},
+      {"::1", "::/64"},
+      {"not an address", "not an address"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(LimitKey(c.address), c.key) << c.address;
+}
+
+TEST_F(NewPlayerLimitTest, ZeroMeansNoLimit) {
+  NewPlayerLimit limit(0, Clock());
+  EXPECT_FALSE(limit.Enabled());
+  for (int i = 0; i < 10000; i++) ASSERT_TRUE(limit.Admit("10.0.0.1")) << i;
+  EXPECT_EQ(limit.TrackedAddresses(), 0u);
+}
+
+TEST_F(NewPlayerLimitTest, ForgetsAddressesOnceTheirMinuteHasPassed) {
+  NewPlayerLimit limit(60, Clock());
+  constexpr int Addresses = 5000;
+  auto address = [](int n) {
+    return "10." + std::to_string(n / 65536) + "." + std::to_string(n / 256 % 256) + "." +
+           std::to_string(n % 256);
+  };
+  for (int n = 0; n < Addresses; n++) ASSERT_TRUE(limit.Admit(address(n)));
+  EXPECT_EQ(limit.TrackedAddresses(), static_cast<std::size_t>(Addresses));
+
+  // A minute on, the addresses of a new flood take the places of the old
+  // ones instead of adding to them.
+  At(nowMs_ + 60000);
+  for (int n = Addresses; n < 2 * Addresses; n++) ASSERT_TRUE(limit.Admit(address(n)));
+  EXPECT_LE(limit.TrackedAddresses(), static_cast<std::size_t>(Addresses));
+}
+
+}  // namespace
+}  // namespace scores
