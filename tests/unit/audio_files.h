@@ -205,7 +205,7 @@ inline std::vector<NamedFile> DamagedOggs(int channels = 1, int rate = 8000) {
         {"vendor_past_packet.ogg", withComments(CommentPacket({"brindle", 100}, {}))},
         {"count_huge.ogg", withComments(CommentPacket({"brindle"}, {}, 0x0fffffff))},
         {"count_past_packet.ogg", withComments(CommentPacket({"brindle"}, {{"TITLE=Tide"}}, 100))},
-        {"comment_minus_sixteen.ogg", withComments(CommentPacket({"brindle"}, {{"A=1", 0xfffffff0}, {"B=2"}}))},
+        {"comment_minus_sixteen.ogg", withComments(CommentPacket({"brindle"}, {{"A=1", 0xfffffff0}, {"B=2"}}, 40))},
         {"comment_past_packet.ogg", withComments(CommentPacket({"brindle"}, {{"TITLE=Tide", 5000}}))},
         {"comment_cut.ogg", cut(1, 13)},
         {"identification_cut.ogg", cut(0, 20)},
