@@ -272,7 +272,7 @@ TEST_F(StreamTest, OggFilesWithDamagedHeadersAreRefused) {
     }
     EXPECT_EQ(OpenDescriptors(), fds);
 
-    const std::string longText(3000, 'w');
+    const std::string longText(70000, 'w');   // the comments span two pages
     const Bytes comments = CommentPacket({"brindle"}, {{""}, {"TITLE=Tide"}, {"NOTE=" + longText}});
     const std::string commented =
         Write("commented.ogg", OggTone(1, 8000, 0.25, 440, [&](HeaderPackets& h) { h.at(1) = comments; }));
