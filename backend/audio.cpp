@@ -1,15 +1,19 @@
 // Sound effects and streamed music through OpenAL: the device, context, sources and buffers
 // opened at start-up, the WAV loader of the sound slots, effect playback over sources 0..30
-// and the WAV or Ogg Vorbis stream queued through four buffers on source 31.
+// and the WAV or Ogg Vorbis stream queued through four buffers on source 31. An Ogg file's
+// headers are checked with libogg and libvorbis before stb_vorbis decodes it.
 #include "Vorn_glfw3.h"
 
 #include <AL/al.h>
 #include <AL/alc.h>
+#include <ogg/ogg.h>
+#include <vorbis/codec.h>
 
 #define STB_VORBIS_HEADER_ONLY
 #include <stb_vorbis.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -150,6 +154,109 @@ struct FileCloser {
     void operator()(FILE* f) const { std::fclose(f); }
 };
 using FileHandle = std::unique_ptr<FILE, FileCloser>;
+
+// ---- Ogg header check ----
+// stb_vorbis trusts the lengths in a comment header: a vendor length, comment count or comment
+// length that runs past its packet makes it write before a buffer, free pointers it never set,
+// or allocate and loop for gigabytes. So the three headers are first read with the reference
+// libraries, page by page as the decoder will read them, and a file they refuse never reaches
+// the decoder.
+
+constexpr size_t OggReadBytes = 4096;            // read from the file per step
+constexpr long OggHeaderBytesLimit = 16 << 20;   // the headers (comments included) end before this
+constexpr int VorbisHeaders = 3;                 // identification, comments, codebooks
+constexpr int VorbisCommentHeader = 1;           // its index among the three
+constexpr size_t VorbisPacketTag = 7;            // a header's type byte and "vorbis"
+constexpr size_t CommentLengthBytes = 4;         // each length field, least significant byte first
+
+// Reads one length field at `at` when the packet still holds it.
+bool ReadCommentLength(const unsigned char* packet, size_t size, size_t& at, uint32_t& value) {
+    if (size - at < CommentLengthBytes) return false;
+    value = static_cast<uint32_t>(packet[at]) | static_cast<uint32_t>(packet[at + 1]) << 8 |
+            static_cast<uint32_t>(packet[at + 2]) << 16 | static_cast<uint32_t>(packet[at + 3]) << 24;
+    at += CommentLengthBytes;
+    return true;
+}
+
+// The vendor text, the comment count (every comment takes at least its length field), each
+// comment and the framing byte after them all lie inside the comment packet.
+bool CommentsFitPacket(const unsigned char* packet, size_t size) {
+    size_t at = VorbisPacketTag;
+    uint32_t vendor = 0, count = 0;
+    if (size < at || !ReadCommentLength(packet, size, at, vendor) || vendor > size - at) return false;
+    at += vendor;
+    if (!ReadCommentLength(packet, size, at, count) || count > (size - at) / CommentLengthBytes) return false;
+    for (uint32_t i = 0; i < count; ++i) {
+        uint32_t length = 0;
+        if (!ReadCommentLength(packet, size, at, length) || length > size - at) return false;
+        at += length;
+    }
+    return at < size;
+}
+
+// The reference libraries' reading state, released however the check ends.
+struct OggHeaderReader {
+    ogg_sync_state sync;
+    ogg_stream_state stream;
+    vorbis_info info;
+    vorbis_comment comment;
+    bool streaming = false;
+    OggHeaderReader() {
+        ogg_sync_init(&sync);
+        vorbis_info_init(&info);
+        vorbis_comment_init(&comment);
+    }
+    ~OggHeaderReader() {
+        if (streaming) ogg_stream_clear(&stream);
+        vorbis_comment_clear(&comment);
+        vorbis_info_clear(&info);
+        ogg_sync_clear(&sync);
+    }
+    OggHeaderReader(const OggHeaderReader&) = delete;
+    OggHeaderReader& operator=(const OggHeaderReader&) = delete;
+};
+
+// True when the file starts with the three Vorbis headers as the decoder reads them: whole
+// pages with good checksums from the first byte on (no bytes skipped), all of the logical
+// stream the first page begins, none missing in between, each header accepted by libvorbis
+// and the comment header's lengths inside its packet. Reads only as far as the headers go.
+bool OggHeadersSound(FILE* f) {
+    OggHeaderReader r;
+    int headers = 0;
+    long read = 0;
+    while (headers < VorbisHeaders) {
+        ogg_page page;
+        const long seek = ogg_sync_pageseek(&r.sync, &page);
+        if (seek < 0) return false;
+        if (seek == 0) {
+            if (read >= OggHeaderBytesLimit) return false;
+            char* buffer = ogg_sync_buffer(&r.sync, OggReadBytes);
+            const size_t got = buffer ? std::fread(buffer, 1, OggReadBytes, f) : 0;
+            if (got == 0) return false;
+            ogg_sync_wrote(&r.sync, static_cast<long>(got));
+            read += static_cast<long>(got);
+            continue;
+        }
+        if (!r.streaming) {
+            if (!ogg_page_bos(&page)) return false;
+            ogg_stream_init(&r.stream, ogg_page_serialno(&page));
+            r.streaming = true;
+        } else if (ogg_page_serialno(&page) != r.stream.serialno) {
+            return false;
+        }
+        if (ogg_stream_pagein(&r.stream, &page) != 0) return false;
+        ogg_packet packet;
+        int out = 0;
+        while (headers < VorbisHeaders && (out = ogg_stream_packetout(&r.stream, &packet)) != 0) {
+            if (out < 0) return false;
+            const size_t size = packet.bytes > 0 ? static_cast<size_t>(packet.bytes) : 0;
+            if (headers == VorbisCommentHeader && !CommentsFitPacket(packet.packet, size)) return false;
+            if (vorbis_synthesis_headerin(&r.info, &r.comment, &packet) != 0) return false;
+            ++headers;
+        }
+    }
+    return true;
+}
 
 // ---- music stream helpers ----
 
@@ -361,7 +468,8 @@ void VornSys::PlayMusic_Ogg_Sys(const char* path, int loop) {
     BeginStream(loop);
     FileHandle file(std::fopen(path, "rb"));
     stb_vorbis* ogg = nullptr;
-    if (file) {
+    if (file && OggHeadersSound(file.get())) {
+        std::rewind(file.get());
         int error = 0;
         ogg = stb_vorbis_open_file(file.get(), 0, &error, nullptr);
     }

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -74,12 +75,19 @@ inline void WriteBytes(const std::string& path, const Bytes& bytes) {
     std::filesystem::create_directories(std::filesystem::path(path).parent_path());
     FILE* f = std::fopen(path.c_str(), "wb");
     if (!f) return;
-    std::fwrite(bytes.data(), 1, bytes.size(), f);
+    if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), f);
     std::fclose(f);
 }
 
-// An Ogg Vorbis file of a sine tone: seconds long, at rate, with channels.
-inline Bytes OggTone(int channels, int rate, double seconds, double hz = 440) {
+// The three Vorbis header packets (identification, comments, codebooks) as an encoder makes
+// them; a test may change, cut or drop them before they go into the file.
+using HeaderPackets = std::vector<Bytes>;
+using HeaderEdit = std::function<void(HeaderPackets&)>;
+
+// An Ogg Vorbis file of a sine tone: seconds long, at rate, with channels. The header
+// packets pass through edit on their way into the file; the pages around them are whole, with
+// good checksums, like those of a file crafted to get past a page reader.
+inline Bytes OggTone(int channels, int rate, double seconds, double hz = 440, const HeaderEdit& edit = {}) {
     Bytes out;
     vorbis_info vi;
     vorbis_info_init(&vi);
@@ -102,9 +110,22 @@ inline Bytes OggTone(int channels, int rate, double seconds, double hz = 440) {
         out.insert(out.end(), og.body, og.body + og.body_len);
     };
     vorbis_analysis_headerout(&vd, &vc, &header, &comments, &codebooks);
-    ogg_stream_packetin(&os, &header);
-    ogg_stream_packetin(&os, &comments);
-    ogg_stream_packetin(&os, &codebooks);
+    HeaderPackets headers;
+    for (const ogg_packet* p : {&header, &comments, &codebooks})
+        headers.emplace_back(p->packet, p->packet + p->bytes);
+    if (edit) edit(headers);
+    // As an encoder lays them out: the identification packet alone on the first page, the
+    // others from the second page on, audio from a fresh page.
+    for (size_t i = 0; i < headers.size(); ++i) {
+        ogg_packet p{};
+        p.packet = headers[i].data();
+        p.bytes = static_cast<long>(headers[i].size());
+        p.b_o_s = i == 0;
+        p.packetno = static_cast<ogg_int64_t>(i);
+        ogg_stream_packetin(&os, &p);
+        if (i == 0)
+            while (ogg_stream_flush(&os, &og)) writePage();
+    }
     while (ogg_stream_flush(&os, &og)) writePage();
 
     const int total = static_cast<int>(seconds * rate);
@@ -138,6 +159,70 @@ inline Bytes OggTone(int channels, int rate, double seconds, double hz = 440) {
     vorbis_comment_clear(&vc);
     vorbis_info_clear(&vi);
     return out;
+}
+
+// A comment header packet: the vendor text, then the comments, each with the length field
+// written in front of it; a length given in lengths (where not -1) is written instead of the
+// real one, so a test can make a field run past the packet.
+struct CommentField {
+    std::string text;
+    int64_t length = -1;
+};
+inline Bytes CommentPacket(const CommentField& vendor, const std::vector<CommentField>& comments,
+                           int64_t count = -1, bool framing = true) {
+    Bytes b = {3, 'v', 'o', 'r', 'b', 'i', 's'};
+    auto field = [&b](const CommentField& f) {
+        PutLE(b, static_cast<uint32_t>(f.length < 0 ? static_cast<int64_t>(f.text.size()) : f.length), 4);
+        b.insert(b.end(), f.text.begin(), f.text.end());
+    };
+    field(vendor);
+    PutLE(b, static_cast<uint32_t>(count < 0 ? static_cast<int64_t>(comments.size()) : count), 4);
+    for (const CommentField& c : comments) field(c);
+    if (framing) b.push_back(1);
+    return b;
+}
+
+// Short Ogg files whose headers are damaged the ways a crafted or broken file is: comment
+// fields whose lengths or count run past their packet, cut or missing packets, a cut file and
+// a page whose checksum no longer fits. Each is refused before decoding; the lengths here are
+// the ones that make an unchecked comment reader write before its buffer, free pointers it
+// never set, or allocate and loop for gigabytes.
+struct NamedFile {
+    std::string name;
+    Bytes bytes;
+};
+inline std::vector<NamedFile> DamagedOggs(int channels = 1, int rate = 8000) {
+    const double seconds = 0.25;
+    auto withComments = [&](Bytes packet) {
+        return OggTone(channels, rate, seconds, 440, [packet](HeaderPackets& h) { h.at(1) = packet; });
+    };
+    auto cut = [&](size_t packet, size_t keep) {
+        return OggTone(channels, rate, seconds, 440, [packet, keep](HeaderPackets& h) { h.at(packet).resize(keep); });
+    };
+    std::vector<NamedFile> files = {
+        {"vendor_huge.ogg", withComments(CommentPacket({"brindle", 0x7ffffff0}, {}))},
+        {"vendor_minus_one.ogg", withComments(CommentPacket({"brindle", 0xffffffff}, {}))},
+        {"vendor_past_packet.ogg", withComments(CommentPacket({"brindle", 100}, {}))},
+        {"count_huge.ogg", withComments(CommentPacket({"brindle"}, {}, 0x0fffffff))},
+        {"count_past_packet.ogg", withComments(CommentPacket({"brindle"}, {{"TITLE=Tide"}}, 100))},
+        {"comment_minus_sixteen.ogg", withComments(CommentPacket({"brindle"}, {{"A=1", 0xfffffff0}, {"B=2"}}, 40))},
+        {"comment_past_packet.ogg", withComments(CommentPacket({"brindle"}, {{"TITLE=Tide", 5000}}))},
+        {"comment_cut.ogg", cut(1, 13)},
+        {"identification_cut.ogg", cut(0, 20)},
+        {"setup_cut.ogg", OggTone(channels, rate, seconds, 440, [](HeaderPackets& h) { h.at(2).resize(h[2].size() / 2); })},
+        {"setup_missing.ogg", OggTone(channels, rate, seconds, 440, [](HeaderPackets& h) { h.pop_back(); })},
+    };
+    // Cut after the first page and a few bytes of the second.
+    Bytes whole = OggTone(channels, rate, seconds);
+    files.push_back({"file_cut.ogg", Bytes(whole.begin(), whole.begin() + 80)});
+    // The vendor length of the comment page raised without mending the page's checksum: a
+    // page reader that checks it skips the page, one that does not reads a huge length.
+    Bytes badSum = whole;
+    const size_t secondPage = 58;   // 27 + 1 lacing byte + 30 bytes of identification
+    const size_t lacing = badSum.at(secondPage + 26);
+    badSum.at(secondPage + 27 + lacing + 10) = 0x7f;   // the high byte of the vendor length
+    files.push_back({"checksum_wrong.ogg", badSum});
+    return files;
 }
 
 // 16-bit PCM of a sine tone, interleaved over the channels.

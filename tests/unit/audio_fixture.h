@@ -12,23 +12,14 @@
 #include <string>
 
 #include "Vorn_glfw3.h"
+#include "audio_device.h"
 #include "audio_files.h"
 #include "fakes.h"
 
 class AudioTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ResetFakes();
-        std::fill(std::begin(ALsourcebuffer), std::end(ALsourcebuffer), -1);
-        std::fill(std::begin(ALbufferActive), std::end(ALbufferActive), 0);
-        ALChannel = 0;
-        ASys.MusicPlaying = MusicNone;
-        ASys.MusicVolB = 1;
-        ALdev = alcOpenDevice(nullptr);
-        ALctx = alcCreateContext(ALdev, nullptr);
-        alcMakeContextCurrent(ALctx);
-        alGenSources(AudioSources, ALsource);
-        for (unsigned int& b : MusicBuffer) alGenBuffers(1, &b);
+        OpenFakeAudioDevice();
         dir = ScratchDirForTest();
         ::testing::internal::CaptureStdout();
         capturing = true;

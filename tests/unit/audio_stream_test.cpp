@@ -250,6 +250,42 @@ TEST_F(StreamTest, OggStreamDecodesLoopsAndEnds) {
     EXPECT_FALSE(Logged("Error"));
 }
 
+// Damaged headers never reach the decoder: each file logs "Error Opening Ogg", starts no
+// stream and leaves no file open, and the next good file plays. A file with comments of every
+// size the packet holds still plays.
+TEST_F(StreamTest, OggFilesWithDamagedHeadersAreRefused) {
+    const std::string good = Write("good.ogg", OggTone(1, 8000, 0.25));
+    const int fds = OpenDescriptors();
+    for (const NamedFile& f : DamagedOggs()) {
+        SCOPED_TRACE(f.name);
+        ASSERT_FALSE(f.bytes.empty());
+        ASys.PlayMusic_Ogg_Sys(good.c_str(), 1);
+        ASSERT_EQ(ASys.MusicPlaying, MusicOgg);
+        Log();
+        log.clear();
+        ASys.PlayMusic_Ogg_Sys(Write(f.name, f.bytes).c_str(), 1);
+        EXPECT_EQ(ASys.MusicPlaying, MusicNone);
+        EXPECT_TRUE(Music().queue.empty());
+        EXPECT_TRUE(Logged("Error Opening Ogg"));
+        ASys.HandleMusicSys();
+        EXPECT_TRUE(Music().queue.empty());
+    }
+    EXPECT_EQ(OpenDescriptors(), fds);
+
+    const std::string longText(70000, 'w');   // the comments span two pages
+    const Bytes comments = CommentPacket({"brindle"}, {{""}, {"TITLE=Tide"}, {"NOTE=" + longText}});
+    const std::string commented =
+        Write("commented.ogg", OggTone(1, 8000, 0.25, 440, [&](HeaderPackets& h) { h.at(1) = comments; }));
+    ASys.PlayMusic_Ogg_Sys(commented.c_str(), 0);
+    ASSERT_EQ(ASys.MusicPlaying, MusicOgg);
+    size_t samples = FakeAl.buffers[Music().queue.back()].data.size() / 2;
+    for (int pass = 0; ASys.MusicPlaying == MusicOgg && pass < 100; ++pass) {
+        Pass();
+        samples += FakeAl.buffers[Music().queue.back()].data.size() / 2;
+    }
+    EXPECT_EQ(samples, 2000u);   // a quarter of a second at 8000 Hz
+}
+
 // Streams replaced by streams, stopped, ended and started again keep no file open.
 TEST_F(StreamTest, StreamsReleaseTheirFiles) {
     const std::string wav = Write("m.wav", SimpleWav(2, Rate, 16, Pattern(3 * MusicBlockBytes)));

@@ -16,6 +16,7 @@
 
 #include "MyGame.h"
 #include "fakes.h"
+#include "launch_defaults.h"
 
 // Puts a test's clock and idle sleep in place of the framework's for as long as it lives, and
 // keeps the ones it replaced. A sleep until a clock value becomes the test's sleep for the
@@ -94,15 +95,7 @@ protected:
     std::filesystem::path home;
 
     // The options and bindings of a launch before the settings are read.
-    void LaunchDefaults() {
-        std::fill(G.Option, G.Option + OptionCount, 0);
-        G.Option[OptSFXVol] = 7;
-        G.Option[OptMusicVol] = 7;
-        G.Option[OptInvertY] = 1;
-        G.Option[OptBoard] = 2;
-        std::memset(ASys.redef, 0, sizeof ASys.redef);
-        G.KeyDefaults();
-    }
+    void LaunchDefaults() { InstallLaunchDefaults(G); }
 
     // Input as the next poll sees it.
     void Hold(int glfwKey, bool down = true) { FakeGlfw.keys[glfwKey] = down; }
