@@ -15,7 +15,6 @@
 #include <netdb.h>
 #include <poll.h>
 #include <sys/socket.h>
-#include <sys/time.h>
 #include <unistd.h>
 
 char webBuffer[WebBufferSize];
@@ -24,7 +23,6 @@ std::string website_HTML;
 namespace {
 
 constexpr int MaxPort = 65535;
-constexpr int MsPerSecond = 1000, UsPerMs = 1000;
 
 // The socket of one exchange, closed when it goes out of scope.
 struct Socket {
@@ -61,8 +59,8 @@ bool SplitHost(const std::string& host, std::string& name, std::string& port) {
     return number >= 1 && number <= MaxPort;
 }
 
-// Looks the host up (IPv4, the first address) and makes a TCP socket for it with the
-// receive timeout set. False when the name is unknown.
+// Looks the host up (IPv4, the first address) and makes a TCP socket for it. False when the
+// name is unknown.
 bool OpenSocket(const std::string& host, Socket& sock, sockaddr_storage& address, socklen_t& length) {
     std::string name, port;
     if (!SplitHost(host, name, port)) return false;
@@ -76,8 +74,6 @@ bool OpenSocket(const std::string& host, Socket& sock, sockaddr_storage& address
     freeaddrinfo(found);
     sock.fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (sock.fd < 0) return false;
-    timeval timeout{ReceiveTimeoutMs / MsPerSecond, (ReceiveTimeoutMs % MsPerSecond) * UsPerMs};
-    setsockopt(sock.fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
     return true;
 }
 

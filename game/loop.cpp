@@ -105,10 +105,8 @@ void MyGame::KeepAlive() {
         // Deadlines restart from the clock, so a late pass never queues up extra updates.
         int interval = Paused == 1 ? PausedIntervalMs : UpdateIntervalMs;
         RestUntilDue();
-        if (Mills() >= NextUpdate) { NextUpdate = Mills() + interval; Update(); }
-        if (Mills() < NextUpdate - ClockBackMs) { NextUpdate = Mills() + interval; Update(); }
-        if (Mills() >= NextRender) { NextRender = Mills() + interval; Render(); }
-        if (Mills() < NextRender - ClockBackMs) { NextRender = Mills() + interval; Render(); }
+        if (Due(Mills(), NextUpdate)) { NextUpdate = Mills() + interval; Update(); }
+        if (Due(Mills(), NextRender)) { NextRender = Mills() + interval; Render(); }
         if (Paused == 0) MusicHandler();
         if (Active > 0) return;
     }
