@@ -163,7 +163,7 @@ bool ReplaceFileWith(const char* path, const std::vector<unsigned char>& bytes) 
     std::string temp;
     std::FILE* file = OpenReplacement(path, temp);
     if (!file) return false;
-    const bool whole = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    const bool whole = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
     return CommitReplacement(file, temp, path, whole);
 }
 

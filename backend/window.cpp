@@ -161,8 +161,11 @@ void VornSys::Close() {
     ALctx = nullptr;
     ALdev = nullptr;
     Debuglog("Closing OpenGL Window");
-    if (window) DeleteTextures();
-    ForgetTextures();
+    // Deleted while their context is still current; without a window there is only the record.
+    if (window)
+        DeleteTextures();
+    else
+        ForgetTextures();
     if (window) glfwDestroyWindow(window);
     window = nullptr;
     glfwTerminate();
