@@ -125,9 +125,7 @@ bool StartGame() {
     if (!window) return false;
     G.SeedRnd(Seed);
     G.Smooth(0);
-    G.Option[OptSFXVol] = G.Option[OptMusicVol] = 7;
-    G.Option[OptInvertY] = 1;
-    G.Option[OptBoard] = 2;
+    G.DefaultOptions();
     G.KeyDefaults();
     G.DebugMode = 0;
     G.LoadTo = 1;

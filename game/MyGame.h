@@ -56,6 +56,7 @@ public:
     float ScreenWidth, ScreenHeight;
 
     void Launch(const char* path);
+    void DefaultOptions();   // every option to the value launch gives it before the files are read
     void GameLoop();
     void KeepAlive();
     void RestUntilDue();

@@ -69,9 +69,7 @@ void MyGame::Launch(const char* path) {
     SetKeyword(ScrambleKeyword);
     Smooth(0);
 
-    std::fill(Option, Option + OptionCount, 0);
-    for (const auto& d : OptionDefaults) Option[d.index] = d.value;
-
+    DefaultOptions();
     KeyDefaults();
     Load();
     AddDefaultCredits();
@@ -94,6 +92,11 @@ void MyGame::GameLoop() {
     GameBreak = 0;
     while (GameBreak == 0) KeepAlive();
     Terminate();
+}
+
+void MyGame::DefaultOptions() {
+    std::fill(Option, Option + OptionCount, 0);
+    for (const auto& d : OptionDefaults) Option[d.index] = d.value;
 }
 
 void MyGame::KeepAlive() {
