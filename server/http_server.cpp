@@ -1,6 +1,7 @@
 // The score server's HTTP layer on cpp-httplib: the wait for each request
 // away from the workers and the time a connection may take to send it,
-// routing, the request-line limit, error replies and the request log.
+// routing, the request-line limit, error replies, the request log and a
+// stop that answers every request that has arrived.
 #include "http_server.h"
 
 #include <httplib.h>
@@ -28,6 +29,20 @@ constexpr int ListenBacklog = 128;
 constexpr std::chrono::milliseconds RequestHeadLimit{2000};
 constexpr std::chrono::milliseconds WriteTimeout{5000};
 constexpr std::size_t MaxBodyBytes = 0;  // a score request is a GET with no body
+
+// How the log names refusals: "<status> refused: <reason>" for a request
+// answered with an error, "cut: <reason>" for a connection closed without a
+// reply. The service's refusals come as "refused: <reason>".
+constexpr char RefusedPrefix[] = "refused: ";
+constexpr char RefusedKind[] = " refused";
+constexpr char CutKind[] = "cut";
+constexpr char CutLongLine[] = "request line too long";
+constexpr char CutStopping[] = "server stopping";
+std::string CutNoRequestLine() {
+  return "no request line within " +
+         std::to_string(std::chrono::duration_cast<std::chrono::seconds>(RequestHeadLimit).count()) +
+         " s";
+}
 
 class Server;
 
@@ -59,7 +74,7 @@ class HandOffQueue : public httplib::TaskQueue {
 // or a byte now and then, would hold every worker.
 class Server : public httplib::Server {
  public:
-  Server() {
+  explicit Server(ServerLog& log) : log_(log) {
     new_task_queue = [this] {
       auto* queue = new HandOffQueue(*this);
       queue_ = queue;
@@ -74,12 +89,21 @@ class Server : public httplib::Server {
 
   // One request per connection, read until `deadline`; the reply closes the
   // connection. A connection that sends no whole request line in time is
-  // closed without a reply, as httplib closes one that sends nothing.
+  // closed without a reply, as httplib closes one that sends nothing. Once
+  // the server stops, a request that has arrived is still served, and a
+  // connection still waiting for its head is closed.
   void Serve(socket_t sock, WaitingRoom::Clock::time_point deadline) {
-    if (svr_sock_ != INVALID_SOCKET) {
-      RequestStream stream(sock, deadline, WriteTimeout);
+    RequestStream stream(sock, deadline, WriteTimeout);
+    if (svr_sock_ == INVALID_SOCKET && PeekRequestHead(sock) == RequestHead::Waiting) {
+      LogCut(stream, CutStopping);
+    } else {
       bool closed = false;
       process_request(stream, true, closed, nullptr);
+      // A client that sent nothing and left is not a refusal; one that was
+      // cut off by its deadline is.
+      if (!stream.Replied() && stream.TimedOut())
+        LogCut(stream, stream.Received() >= MaxRequestHeadBytes ? CutLongLine
+                                                                 : CutNoRequestLine());
     }
     ::shutdown(sock, SHUT_RDWR);
     ::close(sock);
@@ -101,6 +125,14 @@ class Server : public httplib::Server {
     return true;
   }
 
+  void LogCut(const RequestStream& stream, const std::string& reason) {
+    std::string from;
+    int port = 0;
+    stream.get_remote_ip_and_port(from, port);
+    log_.Refusal(from.empty() ? "-" : from, CutKind, reason);
+  }
+
+  ServerLog& log_;
   std::atomic<HandOffQueue*> queue_{nullptr};
 };
 
@@ -122,7 +154,7 @@ void SetReason(httplib::Response& res, int status, const std::string& reason) {
 }  // namespace
 
 struct ScoreHttpServer::Impl {
-  Impl(ScoreService& s, ServerLog& l) : service(s), log(l) {}
+  Impl(ScoreService& s, ServerLog& l) : service(s), log(l), server(l) {}
 
   void Install();
   void LogAnswer(const httplib::Request& req, int status, const std::string& what);
@@ -140,7 +172,11 @@ void ScoreHttpServer::Impl::LogAnswer(const httplib::Request& req, int status,
                                       const std::string& what) {
   // Requests refused before their head was read carry no address.
   const std::string from = req.remote_addr.empty() ? "-" : req.remote_addr;
-  log.Line(from + " " + std::to_string(status) + " " + what);
+  const std::size_t prefix = sizeof RefusedPrefix - 1;
+  if (what.compare(0, prefix, RefusedPrefix) == 0)
+    log.Refusal(from, std::to_string(status) + RefusedKind, what.substr(prefix));
+  else
+    log.Line(from + " " + std::to_string(status) + " " + what);
 }
 
 void ScoreHttpServer::Impl::Install() {
@@ -240,6 +276,9 @@ bool ScoreHttpServer::Run() {
     impl_->running = true;
   }
   const bool ok = impl_->server.listen_after_bind();
+  // Every request has been answered: the refusals counted since the last
+  // summary are written now.
+  impl_->log.Flush();
   {
     std::lock_guard<std::mutex> lock(impl_->mutex);
     impl_->running = false;

@@ -1,7 +1,8 @@
 // RequestStream on a plain socket: poll for each read until the request's
 // deadline and for each write until its time-out, a small read-ahead buffer
-// (httplib reads the request line and headers a byte at a time), and the
-// numeric addresses of both ends.
+// (httplib reads the request line and headers a byte at a time), the
+// numeric addresses of both ends, and what became of the exchange (bytes
+// received, a deadline passed, a reply begun).
 #include "request_stream.h"
 
 #include <netdb.h>
@@ -61,7 +62,10 @@ bool RequestStream::is_writable() const {
 
 ssize_t RequestStream::read(char* ptr, size_t size) {
   if (begin_ == end_) {
-    if (!WaitFor(sock_, POLLIN, readDeadline_)) return -1;
+    if (!WaitFor(sock_, POLLIN, readDeadline_)) {
+      timedOut_ = true;
+      return -1;
+    }
     ssize_t n;
     do {
       n = ::recv(sock_, buffer_.data(), buffer_.size(), 0);
@@ -69,6 +73,7 @@ ssize_t RequestStream::read(char* ptr, size_t size) {
     if (n <= 0) return n;
     begin_ = 0;
     end_ = static_cast<std::size_t>(n);
+    received_ += end_;
   }
   const std::size_t n = std::min(size, end_ - begin_);
   std::memcpy(ptr, buffer_.data() + begin_, n);
@@ -77,6 +82,7 @@ ssize_t RequestStream::read(char* ptr, size_t size) {
 }
 
 ssize_t RequestStream::write(const char* ptr, size_t size) {
+  replied_ = true;
   if (!is_writable()) return -1;
   ssize_t n;
   do {

@@ -1,7 +1,8 @@
 // The stream httplib reads a request from and writes its reply to, with one
 // deadline for everything the client sends: a connection that is idle, or
 // that trickles its request in, is cut when the deadline passes however
-// often bytes arrive.
+// often bytes arrive. It tells afterwards whether a reply went out, so that
+// a connection closed without one can be logged.
 #pragma once
 
 #include <httplib.h>
@@ -29,6 +30,13 @@ class RequestStream : public httplib::Stream {
   void get_local_ip_and_port(std::string& ip, int& port) const override;
   socket_t socket() const override { return sock_; }
 
+  // Whether a reply was begun (written, or tried on a client that has gone).
+  bool Replied() const { return replied_; }
+  // Whether a read failed because the deadline had passed.
+  bool TimedOut() const { return timedOut_; }
+  // The bytes received from the client so far.
+  std::size_t Received() const { return received_; }
+
  private:
   static constexpr std::size_t BufferBytes = 4096;
 
@@ -37,6 +45,8 @@ class RequestStream : public httplib::Stream {
   std::chrono::milliseconds writeTimeout_;
   std::array<char, BufferBytes> buffer_{};
   std::size_t begin_ = 0, end_ = 0;  // the received bytes not read yet
+  std::size_t received_ = 0;
+  bool replied_ = false, timedOut_ = false;
 };
 
 }  // namespace scores

@@ -17,16 +17,13 @@
 namespace scores {
 namespace {
 
-// More than any request head the server reads (httplib refuses a request
-// line past 8 KiB); a longer one is served at once and refused there.
-constexpr std::size_t HeadPeekBytes = 16384;
 constexpr char HeadEnd[] = "\r\n\r\n";
 constexpr int EventsPerWait = 64;
 
 }  // namespace
 
 RequestHead PeekRequestHead(int sock) {
-  thread_local std::array<char, HeadPeekBytes> buffer;
+  thread_local std::array<char, MaxRequestHeadBytes> buffer;
   ssize_t n;
   do {
     n = ::recv(sock, buffer.data(), buffer.size(), MSG_PEEK | MSG_DONTWAIT);
@@ -82,9 +79,14 @@ void WaitingRoom::Stop() {
     }
   }
   if (thread_.joinable()) thread_.join();
-  for (const auto& [sock, deadline] : arrivals_) ::close(sock);
+  // A head may have arrived since the room last looked: each socket goes to
+  // `ready`, which serves a request that is all there and closes the rest.
+  for (const auto& [sock, deadline] : arrivals_) ready_(sock, deadline);
   arrivals_.clear();
-  for (const auto& [sock, deadline] : waiting_) ::close(sock);
+  for (const auto& [sock, deadline] : waiting_) {
+    ::epoll_ctl(epoll_, EPOLL_CTL_DEL, sock, nullptr);
+    ready_(sock, deadline);
+  }
   waiting_.clear();
   byDeadline_.clear();
 }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <functional>
 #include <mutex>
 #include <set>
@@ -14,6 +15,10 @@
 #include <vector>
 
 namespace scores {
+
+// More than any request head the server reads (httplib refuses a request
+// line past 8 KiB); a longer one is served at once and refused there.
+constexpr std::size_t MaxRequestHeadBytes = 16384;
 
 // What the socket's receive buffer holds of a request head, read without
 // taking anything out of the socket.
@@ -38,12 +43,15 @@ class WaitingRoom {
 
   // Watches `sock` and passes it to `ready` once its head has arrived or
   // `deadline` has passed (an overlong head goes at once, with a deadline
-  // that has passed, as no more of it is waited for). False when the room cannot take it (stopped, or
-  // out of resources): the caller keeps the socket.
+  // that has passed, as no more of it is waited for). False when the room
+  // cannot take it (stopped, or out of resources): the caller keeps the
+  // socket.
   bool Watch(int sock, Clock::time_point deadline);
 
-  // Ends the watch: the sockets still waiting are closed, and `ready` is not
-  // called once Stop has returned.
+  // Ends the watch: the sockets still waiting go to `ready` on the calling
+  // thread (with their deadlines; whoever serves them tells those whose head
+  // has arrived from the rest), and `ready` is not called once Stop has
+  // returned.
   void Stop();
 
  private:

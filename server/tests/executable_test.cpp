@@ -1,19 +1,23 @@
 // The brindlewick-scores program itself, run as a child process: its flags,
 // serving a submission on a port it picked, refusing a port in use, its new
-// player limit, and a clean stop on SIGTERM and SIGINT that leaves the scores
-// in the database.
+// player limit, and a clean stop on SIGTERM and SIGINT that answers every
+// request that has arrived and leaves the scores in the database.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sqlite3.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
+#include <fstream>
+#include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "game_client.h"
@@ -25,6 +29,7 @@ namespace scores {
 namespace {
 
 constexpr int WaitMs = 30000;
+constexpr int PollMs = 10;
 
 // A child running the server, its standard output and error read through a pipe.
 class Child {
@@ -113,6 +118,60 @@ class Child {
   std::string output_;
 };
 
+// Holds the database's write lock as another writer would, so that every
+// submission the server takes up waits for it (the server's busy wait is
+// longer than these tests hold it).
+class WriteLock {
+ public:
+  explicit WriteLock(const std::string& path) {
+    held_ = sqlite3_open(path.c_str(), &db_) == SQLITE_OK &&
+            sqlite3_exec(db_, "BEGIN IMMEDIATE;", nullptr, nullptr, nullptr) == SQLITE_OK;
+  }
+  ~WriteLock() {
+    Release();
+    sqlite3_close(db_);
+  }
+  bool Held() const { return held_; }
+  void Release() {
+    if (held_) sqlite3_exec(db_, "COMMIT;", nullptr, nullptr, nullptr);
+    held_ = false;
+  }
+
+ private:
+  sqlite3* db_ = nullptr;
+  bool held_ = false;
+};
+
+// The listening IPv4 socket on `port` as the kernel lists it: the number of
+// connections it holds that the server has not accepted yet, or -1 once it
+// is closed.
+int ListenQueue(int port) {
+  constexpr char ListenState[] = "0A";
+  std::ifstream table("/proc/net/tcp");
+  std::string line;
+  std::getline(table, line);  // the column titles
+  while (std::getline(table, line)) {
+    std::istringstream fields(line);
+    std::string slot, local, remote, state, queues;
+    fields >> slot >> local >> remote >> state >> queues;
+    const std::size_t colon = local.find(':'), split = queues.find(':');
+    if (colon == std::string::npos || split == std::string::npos || state != ListenState) continue;
+    if (std::stoi(local.substr(colon + 1), nullptr, 16) == port)
+      return std::stoi(queues.substr(split + 1), nullptr, 16);
+  }
+  return -1;
+}
+
+// Waits until the listening socket on `port` holds `queued` connections, or
+// time runs out.
+bool WaitForListenQueue(int port, int queued) {
+  for (int waited = 0; waited < WaitMs; waited += PollMs) {
+    if (ListenQueue(port) == queued) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(PollMs));
+  }
+  return false;
+}
+
 class ExecutableTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -178,6 +237,46 @@ TEST_F(ExecutableTest, StopsWithConnectionsStillWaitingForTheirRequest) {
     EXPECT_EQ(received, "");
   }
   EXPECT_EQ(QueryCount(db_, "SELECT COUNT(*) FROM players WHERE user_id = 'LAST'"), 1);
+}
+
+TEST_F(ExecutableTest, AnswersEveryRequestThatHasArrivedBeforeItStops) {
+  Child server({"--port", "0", "--db", db_, "--new-players-per-minute", "0"});
+  const int port = ListeningPort(server);
+  ASSERT_GT(port, 0) << server.Output();
+  // Every submission waits for the lock, so the workers are all held and the
+  // rest of the requests, each sent whole, wait in the server's queue.
+  WriteLock lock(db_);
+  ASSERT_TRUE(lock.Held());
+  constexpr int Requests = 96;  // many more than the server has workers
+  std::vector<HeldConnection> clients;
+  for (int i = 0; i < Requests; i++) {
+    const std::string id = std::string("QUEUE") + static_cast<char>('A' + i / 26) +
+                           static_cast<char>('A' + i % 26);
+    const std::string request = "GET /" + GameScorePath(GameRecord(id, "Queued      ", {i + 1, 0, 0})) +
+                                " HTTP/1.1\r\nHost: " + LoopbackHost + "\r\nConnection: close\r\n\r\n";
+    clients.emplace_back(port);
+    ASSERT_TRUE(clients.back().Open()) << i;
+    ASSERT_TRUE(clients.back().Send(request)) << i;
+  }
+  ASSERT_TRUE(WaitForListenQueue(port, 0)) << "the server did not take up every connection";
+
+  // Stopped while they wait: the listening socket closes, then the lock goes.
+  server.Signal(SIGTERM);
+  ASSERT_TRUE(server.WaitFor("Stopping on SIGTERM")) << server.Output();
+  ASSERT_TRUE(WaitForListenQueue(port, -1)) << "the server still listens";
+  lock.Release();
+
+  int answered = 0;
+  for (int i = 0; i < Requests; i++) {
+    std::string received;
+    for (int waited = 0; !clients[i].ReadClosed(received) && waited < WaitMs; waited += PollMs)
+      std::this_thread::sleep_for(std::chrono::milliseconds(PollMs));
+    EXPECT_EQ(received.compare(0, 12, "HTTP/1.1 200"), 0) << "request " << i << ": " << received;
+    if (ReadGameBoards(GameScanChunk(received))[0].valid) answered++;
+  }
+  EXPECT_EQ(answered, Requests);
+  EXPECT_EQ(server.WaitExit(), 0) << server.Output();
+  EXPECT_EQ(QueryCount(db_, "SELECT COUNT(*) FROM players"), Requests);
 }
 
 TEST_F(ExecutableTest, RefusesAPortAlreadyInUse) {

@@ -15,6 +15,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <vector>
 
 #include "http_server.h"
@@ -215,13 +217,13 @@ std::array<GameBoard, BoardCount> ReadGameBoards(const std::string& payload) {
 
 struct LoopbackServer::Parts {
   Parts(std::FILE* file, const LoopbackSettings& settings)
-      : logFile(file),
-        log(file),
+      : logFile(file, &std::fclose),
+        log(file, settings.refusalInterval),
         service(store, settings.newPlayersPerMinute, settings.now),
         http(service, log) {}
-  ~Parts() { std::fclose(logFile); }
 
-  std::FILE* logFile;
+  // Closed after the log, which writes its last counts as it goes.
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> logFile;
   ServerLog log;
   ScoreStore store;
   ScoreService service;
@@ -262,10 +264,51 @@ LoopbackServer::LoopbackServer(const LoopbackSettings& settings) {
   port_ = port;
 }
 
-LoopbackServer::~LoopbackServer() {
+void LoopbackServer::Stop() {
   if (parts_) parts_->http.Stop();
   if (thread_.joinable()) thread_.join();
+}
+
+LoopbackServer::~LoopbackServer() {
+  Stop();
   parts_.reset();
+}
+
+std::string LoopbackServer::Log() const {
+  std::ifstream in(logPath_);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+long long LoggedRefusals(const std::string& log, const std::string& kind,
+                         const std::string& reason, int* lines) {
+  // "<from> <kind>: <reason>" for one, "<kind> x<count> in the last <n> s:
+  // <reason>" for a count, after the line number's "> ".
+  const std::string one = " " + kind + ": ", counted = kind + " x";
+  long long total = 0;
+  int found = 0;
+  std::istringstream in(log);
+  std::string line;
+  while (std::getline(in, line)) {
+    const std::size_t mark = line.find("> ");
+    if (mark == std::string::npos) continue;
+    const std::string text = line.substr(mark + 2);
+    const std::size_t colon = text.find(": ");
+    if (colon == std::string::npos || (!reason.empty() && text.substr(colon + 2) != reason))
+      continue;
+    const std::size_t space = text.find(' ');
+    if (space != std::string::npos && text.compare(space, one.size(), one) == 0 &&
+        space + one.size() == colon + 2) {
+      total++;
+      found++;
+    } else if (text.compare(0, counted.size(), counted) == 0) {
+      total += std::atoll(text.c_str() + counted.size());
+      found++;
+    }
+  }
+  if (lines) *lines = found;
+  return total;
 }
 
 std::string DumpDatabase(const std::string& path) {

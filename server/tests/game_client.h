@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <memory>
 #include <string>
 #include <thread>
@@ -12,6 +13,7 @@
 #include "options.h"
 #include "score_record.h"
 #include "score_reply.h"
+#include "server_log.h"
 
 namespace scores {
 
@@ -99,6 +101,7 @@ class TempFolder {
 struct LoopbackSettings {
   int newPlayersPerMinute = DefaultNewPlayersPerMinute;
   NewPlayerLimit::Now now = nullptr;  // the clock of that limit; null for the steady clock
+  ServerLog::Clock::duration refusalInterval = RefusalInterval;  // of the log's summaries
 };
 
 // A score server on a free loopback port, serving from a new database in a
@@ -115,6 +118,12 @@ class LoopbackServer {
   const std::string& DatabasePath() const { return dbPath_; }
   const std::string& LogPath() const { return logPath_; }
   const std::string& Error() const { return error_; }
+  // Everything logged so far.
+  std::string Log() const;
+
+  // Stops serving (the log then holds the counts of every refusal); the
+  // destructor does it too.
+  void Stop();
 
  private:
   struct Parts;
@@ -124,6 +133,12 @@ class LoopbackServer {
   std::thread thread_;
   int port_ = -1;
 };
+
+// How many refusals of `kind` ("400 refused", "cut") for `reason` (any
+// reason when empty) a server log records, written one by one or counted in
+// summary lines; `lines` (when given) gets the number of log lines they take.
+long long LoggedRefusals(const std::string& log, const std::string& kind,
+                         const std::string& reason, int* lines = nullptr);
 
 // Every row of the score database as text, in a fixed order; empty on error.
 std::string DumpDatabase(const std::string& path);
