@@ -25,8 +25,10 @@ class ScoreHttpServer {
   // Serves until Stop; returns false when serving could not start.
   bool Run();
 
-  // Ends Run from any thread: stops accepting, lets the requests in progress
-  // finish. Also safe before Run starts (Run then returns at once).
+  // Ends Run from any thread: stops accepting, answers every request that
+  // has arrived (also one still waiting for a worker) and closes the
+  // connections still waiting for their head. Also safe before Run starts
+  // (Run then returns at once).
   void Stop();
 
  private:

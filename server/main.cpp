@@ -1,6 +1,6 @@
 // brindlewick-scores: the online score server of Brindlewick. Reads its
-// flags, opens the database, serves until SIGINT or SIGTERM, then finishes
-// the requests in progress and closes the database.
+// flags, opens the database, serves until SIGINT or SIGTERM, then answers
+// the requests that have arrived and closes the database.
 #include <pthread.h>
 #include <signal.h>
 #include <time.h>

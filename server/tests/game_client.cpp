@@ -8,10 +8,10 @@
 #include <poll.h>
 #include <sqlite3.h>
 #include <sys/socket.h>
-#include <sys/time.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -30,7 +30,8 @@ namespace scores {
 namespace {
 
 constexpr int ConnectTimeoutMs = 3000;
-constexpr int ReceiveTimeoutSeconds = 5;
+// The game's wait for the whole reply, from the moment the request went out.
+constexpr std::chrono::milliseconds ReplyTimeout{5000};
 constexpr std::size_t ReceiveBufferBytes = 10000;
 constexpr char MissingField[] = "-=+=-";
 
@@ -74,8 +75,6 @@ int ConnectLoopback(int port, const std::string& from) {
     return -1;
   }
   ::fcntl(fd, F_SETFL, flags);
-  timeval timeout{ReceiveTimeoutSeconds, 0};
-  ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
   return fd;
 }
 
@@ -156,9 +155,25 @@ GameReply RawFetch(int port, const std::string& request, const std::string& from
     if (n <= 0) break;
     sent += static_cast<std::size_t>(n);
   }
+  // Every receive waits in poll for what is left of the reply's one deadline,
+  // however the bytes trickle in.
+  const auto deadline = std::chrono::steady_clock::now() + ReplyTimeout;
   std::vector<char> buffer(ReceiveBufferBytes);
-  ssize_t n;
-  while ((n = ::recv(fd, buffer.data(), buffer.size(), 0)) > 0) {
+  ssize_t n = -1;
+  for (;;) {
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+                          deadline - std::chrono::steady_clock::now())
+                          .count();
+    pollfd p{fd, POLLIN, 0};
+    const int ready = left > 0 ? ::poll(&p, 1, static_cast<int>(left)) : 0;
+    if (ready < 0 && errno == EINTR) continue;
+    if (ready != 1) {
+      n = -1;
+      break;
+    }
+    n = ::recv(fd, buffer.data(), buffer.size(), 0);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
     reply.raw.append(buffer.data(), static_cast<std::size_t>(n));
     ScanChunk(buffer.data(), static_cast<std::size_t>(n), reply.payload);
   }

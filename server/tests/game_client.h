@@ -23,7 +23,7 @@ constexpr char LoopbackHost[] = "127.0.0.1";
 constexpr char OtherLoopbackHost[] = "127.0.0.2";
 
 struct GameReply {
-  bool received = false;  // connected, sent and read until the server closed
+  bool received = false;  // connected, sent and read until the server closed, in time
   int status = 0;         // from the status line, 0 when there is none
   std::string raw;        // everything received
   std::string body;       // after the head
@@ -31,8 +31,9 @@ struct GameReply {
 };
 
 // A connection to the server on LoopbackHost:port made as the game makes it
-// (3 s to connect, 5 s for each receive), from the address `from`; -1 when
-// it cannot be made.
+// (a connect that may take 3 s), from the address `from`; -1 when it cannot
+// be made. It sets no time-out on receiving: GameFetch and RawFetch wait in
+// poll for the reply's one deadline, as the game does.
 int ConnectLoopback(int port, const std::string& from = LoopbackHost);
 
 // A connection a test holds open (made as ConnectLoopback makes it), for
@@ -57,7 +58,9 @@ class HeldConnection {
 };
 
 // One exchange as the game makes it: "GET /" + path + " HTTP/1.1", a Host and
-// a "Connection: close" header, then reading until the server closes.
+// a "Connection: close" header, then reading until the server closes, for 5 s
+// at most from the moment the request went out (a reply that has not ended
+// by then is not `received`).
 GameReply GameFetch(int port, const std::string& path, const std::string& from = LoopbackHost);
 
 // Sends `request` as it stands (for requests the game would never make).
