@@ -298,7 +298,7 @@ double ChannelRms(const std::vector<int16_t>& stereo, int channel) {
 // More channels than two (ffmpeg writes six from 5.1 sources) are mixed down to stereo by the
 // decoder: every block is accepted, each channel is heard on its side, and the stream runs its
 // full length with no refused block. (At 22,050 Hz stb_vorbis decodes libvorbis's multichannel
-// files sample for sample like libvorbis; at 44.1 and 48 kHz it gets their levels wrong.)
+// files at the levels libvorbis does; at 44.1 and 48 kHz it gets their levels wrong.)
 TEST_F(StreamTest, OggWithMoreThanTwoChannelsPlaysMixedToStereo) {
     struct Case {
         const char* name;
