@@ -68,7 +68,8 @@ constexpr int MusicNone = 0, MusicWav = 1, MusicOgg = 2;
 // MusicSet: the settings applied to the music source on every pass.
 constexpr int MusicSetCount = 10;
 constexpr int MusicPitchSet = 1, MusicVolumeSet = 2, MusicPanSet = 3;
-// MusicBufferStats: the sample format of the running stream.
+// MusicBufferStats: the sample format of the running stream (an Ogg stream's channels as
+// queued: more than two are mixed down to stereo).
 constexpr int MusicStatsCount = 10;
 constexpr int MusicStatFormat = 1, MusicStatRate = 4, MusicStatChannels = 5;
 constexpr int MusicPrimeTick = -3;        // MusicBufferTick at a start: four buffers to prime

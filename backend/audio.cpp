@@ -49,6 +49,7 @@ namespace {
 
 constexpr int WavFormatPCM = 1;
 constexpr int WavFormatFields = 16;    // bytes of the PCM fields of a "fmt " chunk
+constexpr int OggMaxChannels = 2;      // channels a music stream is decoded to at most
 
 // ---- WAV chunk readers ----
 
@@ -100,47 +101,85 @@ bool ChunkFits(FILE* f, int size) {
 // Skips n bytes (already checked to lie within the file).
 void skipBytes(FILE* f, int n) { std::fseek(f, n, SEEK_CUR); }
 
+// RIFF pads a chunk of odd size with one zero byte, which sox and ffmpeg write. Some writers
+// leave it out; a chunk tag never starts with a zero byte, so the byte after an odd chunk is
+// skipped only when it is zero.
+void SkipPadByte(FILE* f, int size) {
+    if (size % 2 == 0) return;
+    const int c = std::fgetc(f);
+    if (c != 0 && c != EOF) std::fseek(f, -1, SEEK_CUR);
+}
+
 struct WavFormat {
     int channels = 0;
     int rate = 0;
+    int bits = 0;
     int bytesPerSample = 0;
 };
 
+void LogBadFormat(const WavFormat& fmt) {
+    ASys.Debuglog(ASys.fstrSys("Bad Wave Format %i channels %i bits", fmt.channels, fmt.bits));
+}
+
+// How a header read ended: refused by a test that logs nothing itself (not RIFF, not WAVE,
+// no "fmt " chunk first, not PCM), or by one that logged why.
+enum class WavHeader { Read, Refused, RefusedAndLogged };
+
 // "RIFF", "WAVE", then directly a PCM "fmt " chunk. Leaves the file after the format chunk.
 // A header without channels or with fewer than 8 bits per sample is refused.
-bool ReadWavHeader(FILE* f, WavFormat& fmt) {
-    if (std::strcmp(readTag(f), "RIFF") != 0) return false;
+WavHeader ReadWavHeader(FILE* f, WavFormat& fmt) {
+    if (std::strcmp(readTag(f), "RIFF") != 0) return WavHeader::Refused;
     readInt(f);  // RIFF size
-    if (std::strcmp(readTag(f), "WAVE") != 0) return false;
-    if (std::strcmp(readTag(f), "fmt ") != 0) return false;
+    if (std::strcmp(readTag(f), "WAVE") != 0) return WavHeader::Refused;
+    if (std::strcmp(readTag(f), "fmt ") != 0) return WavHeader::Refused;
     int fmtSize = readInt(f);
-    if (readShort(f) != WavFormatPCM) return false;
+    if (readShort(f) != WavFormatPCM) return WavHeader::Refused;
     fmt.channels = readShort(f);
     fmt.rate = readInt(f);
     readInt(f);    // byte rate
     readShort(f);  // block align
-    int bits = readShort(f);
-    if (fmt.channels <= 0 || bits < 8) {
-        ASys.Debuglog(ASys.fstrSys("Bad Wave Format %i channels %i bits", fmt.channels, bits));
-        return false;
+    fmt.bits = readShort(f);
+    if (fmt.channels <= 0 || fmt.bits < 8) {
+        LogBadFormat(fmt);
+        return WavHeader::RefusedAndLogged;
     }
-    fmt.bytesPerSample = bits / 8;
+    fmt.bytesPerSample = fmt.bits / 8;
     if (fmtSize > WavFormatFields) {
-        if (!ChunkFits(f, fmtSize - WavFormatFields)) return false;
+        if (!ChunkFits(f, fmtSize - WavFormatFields)) return WavHeader::RefusedAndLogged;
         skipBytes(f, fmtSize - WavFormatFields);
+        SkipPadByte(f, fmtSize);
     }
-    return true;
+    return WavHeader::Read;
 }
 
-// The next chunk's tag and size. False at the end of the file or on a size the file cannot
-// hold (logged).
-bool NextChunk(FILE* f, char tag[5], int& size) {
-    const char* t = readTag(f);
-    if (!t[0]) return false;
-    std::memcpy(tag, t, 5);
-    size = readInt(f);
-    return ChunkFits(f, size);
-}
+// The chunks after the format chunk, one at a time, for the effect loader and the music
+// stream alike. Each step starts after the chunk before (its body and pad byte), however much
+// of that body the caller read.
+class ChunkWalker {
+public:
+    explicit ChunkWalker(FILE* f) : file(f) {}
+    // The next chunk's tag and size, with the file at its body. False at the end of the file
+    // or on a size the file cannot hold (logged).
+    bool Next(char tag[5], int& size) {
+        if (body >= 0) {
+            std::fseek(file, body + bodySize, SEEK_SET);
+            SkipPadByte(file, bodySize);
+        }
+        const char* t = readTag(file);
+        if (!t[0]) return false;
+        std::memcpy(tag, t, 5);
+        size = readInt(file);
+        if (!ChunkFits(file, size)) return false;
+        body = std::ftell(file);
+        bodySize = size;
+        return true;
+    }
+
+private:
+    FILE* file;
+    long body = -1;   // where the current chunk's body starts; -1 before the first chunk
+    int bodySize = 0;
+};
 
 int AlFormat(int bytesPerSample, int channels) {
     if (bytesPerSample == 1 && channels == 1) return AL_FORMAT_MONO8;
@@ -389,14 +428,14 @@ void VornSys::GetWAV(int slot, const char* path) {
     }
     FILE* f = file.get();
     WavFormat fmt;
-    if (!ReadWavHeader(f, fmt)) return;
+    const WavHeader header = ReadWavHeader(f, fmt);
+    if (header == WavHeader::Refused) Debuglog("Error Reading Wave Header");
+    if (header != WavHeader::Read) return;
+    ChunkWalker chunks(f);
     char tag[5];
     int size = 0;
-    while (NextChunk(f, tag, size)) {
-        if (std::strcmp(tag, "data") != 0) {
-            skipBytes(f, size);
-            continue;
-        }
+    while (chunks.Next(tag, size)) {
+        if (std::strcmp(tag, "data") != 0) continue;
         std::vector<unsigned char> block(static_cast<size_t>(size));
         if (std::fread(block.data(), 1, block.size(), f) != block.size()) continue;
         int* data = SFXData[slot];
@@ -436,18 +475,23 @@ void VornSys::PlayMusic_Wav_Sys(const char* path, int loop) {
     FileHandle file(std::fopen(path, "rb"));
     WavFormat fmt;
     bool found = false;
-    if (file && ReadWavHeader(file.get(), fmt)) {
+    if (file && ReadWavHeader(file.get(), fmt) == WavHeader::Read) {
+        ChunkWalker chunks(file.get());
         char tag[5];
         int size = 0;
-        while (!found && NextChunk(file.get(), tag, size)) {
-            if (std::strcmp(tag, "data") == 0) {
-                found = true;
-                MusicFileBegin = std::ftell(file.get());
-                MusicFileEnd = MusicFileBegin + size;
-            } else {
-                skipBytes(file.get(), size);
-            }
+        while (!found && chunks.Next(tag, size)) {
+            if (std::strcmp(tag, "data") != 0) continue;
+            found = true;
+            MusicFileBegin = std::ftell(file.get());
+            MusicFileEnd = MusicFileBegin + size;
         }
+    }
+    // OpenAL refuses every block of a format it has no name for: such a stream would only
+    // log a refusal on every refill, so it does not start.
+    const int format = found ? AlFormat(fmt.bytesPerSample, fmt.channels) : 0;
+    if (found && format == 0) {
+        LogBadFormat(fmt);
+        found = false;
     }
     if (!found) {
         Debuglog(fstrSys("Error Opening Wave - %s", path));
@@ -455,7 +499,7 @@ void VornSys::PlayMusic_Wav_Sys(const char* path, int loop) {
         return;
     }
     MusicFile = file.release();
-    MusicBufferStats[MusicStatFormat] = AlFormat(fmt.bytesPerSample, fmt.channels);
+    MusicBufferStats[MusicStatFormat] = format;
     MusicBufferStats[MusicStatRate] = fmt.rate;
     StartStream(MusicWav, "Error Opening WAV stream :(\n");
 }
@@ -481,9 +525,11 @@ void VornSys::PlayMusic_Ogg_Sys(const char* path, int loop) {
     MusicFile = file.release();
     OggFile = ogg;
     stb_vorbis_info info = stb_vorbis_get_info(OggFile);
-    MusicBufferStats[MusicStatFormat] =
-        info.channels == 1 ? AL_FORMAT_MONO16 : info.channels == 2 ? AL_FORMAT_STEREO16 : 0;
-    MusicBufferStats[MusicStatChannels] = info.channels;
+    // More than two channels (5.1 and the like) are decoded mixed down to stereo: the
+    // decoder mixes when it is asked for two, and OpenAL has no name for more.
+    const int channels = std::min(info.channels, OggMaxChannels);
+    MusicBufferStats[MusicStatFormat] = channels == 1 ? AL_FORMAT_MONO16 : AL_FORMAT_STEREO16;
+    MusicBufferStats[MusicStatChannels] = channels;
     MusicBufferStats[MusicStatRate] = static_cast<int>(info.sample_rate);
     StartStream(MusicOgg, "Error Opening OGG stream :(\n");
 }
@@ -513,10 +559,10 @@ void VornSys::BufferMusic_Ogg_Sys() {
 void VornSys::StopMusicSys() {
     MusicPlaying = MusicNone;
     MusicBufferTo = 0;
+    CloseMusicFiles();
     if (!ALctx) return;
     EmptyMusicSource();
     alSourceStop(MusicSourceName());
-    CloseMusicFiles();
 }
 
 void VornSys::HandleMusicSys() {

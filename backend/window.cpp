@@ -150,6 +150,7 @@ void VornSys::Force1920() {}
 
 void VornSys::Close() {
     Debuglog("Closing OpenAL Audio");
+    StopMusicSys();   // the music stream ends first: source emptied, decoder and file closed
     for (int slot = 0; slot < SoundSlots; ++slot) {
         if (ALbufferActive[slot] != 1) continue;
         alDeleteBuffers(1, &ALbuffer[slot]);

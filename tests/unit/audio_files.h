@@ -1,5 +1,6 @@
 // Sound files made by the tests themselves: RIFF WAV files built chunk by chunk (so a test
-// can add, drop, repeat or break chunks) and a small Ogg Vorbis file encoded with libvorbisenc.
+// can add, drop, repeat, pad or break chunks) and small Ogg Vorbis files encoded with
+// libvorbisenc.
 #pragma once
 
 #include <vorbis/vorbisenc.h>
@@ -11,6 +12,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "file_scratch.h"
@@ -52,13 +54,18 @@ inline Bytes Pattern(size_t n, int seed = 0) {
     return b;
 }
 
-inline Bytes Riff(const std::vector<Chunk>& chunks) {
+// RIFF pads a chunk of odd size with one zero byte after its body: PadOdd writes it, as sox
+// and ffmpeg do; NoPad leaves it out, as some other writers do.
+enum class Padding { NoPad, PadOdd };
+
+inline Bytes Riff(const std::vector<Chunk>& chunks, Padding padding = Padding::NoPad) {
     Bytes body;
     PutTag(body, "WAVE");
     for (const Chunk& c : chunks) {
         PutTag(body, c.tag);
         PutLE(body, static_cast<uint32_t>(c.size < 0 ? static_cast<int64_t>(c.body.size()) : c.size), 4);
         body.insert(body.end(), c.body.begin(), c.body.end());
+        if (padding == Padding::PadOdd && c.body.size() % 2 == 1) body.push_back(0);
     }
     Bytes file;
     PutTag(file, "RIFF");
@@ -69,6 +76,55 @@ inline Bytes Riff(const std::vector<Chunk>& chunks) {
 
 inline Bytes SimpleWav(int channels, int rate, int bits, const Bytes& data) {
     return Riff({{"fmt ", FmtBody(channels, rate, bits)}, {"data", data}});
+}
+
+// The body of a "LIST" chunk of type "INFO": each text with its terminating zero in a
+// sub-chunk of its own. padTexts pads an odd sub-chunk as ffmpeg does; without it the
+// list itself can come out odd-sized.
+inline Bytes ListInfo(const std::vector<std::pair<std::string, std::string>>& texts, bool padTexts) {
+    Bytes b;
+    PutTag(b, "INFO");
+    for (const auto& [tag, text] : texts) {
+        PutTag(b, tag);
+        PutLE(b, static_cast<uint32_t>(text.size() + 1), 4);
+        b.insert(b.end(), text.begin(), text.end());
+        b.push_back(0);
+        if (padTexts && (text.size() + 1) % 2 == 1) b.push_back(0);
+    }
+    return b;
+}
+
+// The body of a broadcast-wave "bext" chunk as ffmpeg writes it: 602 bytes of fixed fields
+// (description, originator, dates, UMID, reserved), then the coding history and its zero.
+constexpr size_t BextFixedBytes = 602;
+inline Bytes Bext(const std::string& codingHistory) {
+    Bytes b(BextFixedBytes, 0);
+    b.insert(b.end(), codingHistory.begin(), codingHistory.end());
+    b.push_back(0);
+    return b;
+}
+
+struct NamedFile {
+    std::string name;
+    Bytes bytes;
+};
+
+// WAV files with odd-sized chunks before their data, each padded with the zero byte RIFF asks
+// for, shaped as real tools write them: a 3-byte "note" chunk; a 33-byte "LIST" INFO chunk
+// whose software text is not padded inside it; ffmpeg's 605-byte "bext" chunk (the coding
+// history "ab") before its even "LIST"; and two odd chunks in a row.
+inline std::vector<NamedFile> PaddedWavs(const Bytes& fmt, const Bytes& data) {
+    const Bytes note = {'a', 'b', 0};
+    const Bytes list33 = ListInfo({{"ISFT", "Lavf59.27.100, mixed"}}, false);
+    const Bytes ffmpegList = ListInfo({{"ISFT", "Lavf59.27.100"}}, true);
+    return {
+        {"note_3.wav", Riff({{"fmt ", fmt}, {"note", note}, {"data", data}}, Padding::PadOdd)},
+        {"list_33.wav", Riff({{"fmt ", fmt}, {"LIST", list33}, {"data", data}}, Padding::PadOdd)},
+        {"bext_605.wav",
+         Riff({{"fmt ", fmt}, {"bext", Bext("ab")}, {"LIST", ffmpegList}, {"data", data}}, Padding::PadOdd)},
+        {"note_then_list.wav",
+         Riff({{"fmt ", fmt}, {"note", note}, {"LIST", list33}, {"data", data}}, Padding::PadOdd)},
+    };
 }
 
 inline void WriteBytes(const std::string& path, const Bytes& bytes) {
@@ -87,7 +143,10 @@ using HeaderEdit = std::function<void(HeaderPackets&)>;
 // An Ogg Vorbis file of a sine tone: seconds long, at rate, with channels. The header
 // packets pass through edit on their way into the file; the pages around them are whole, with
 // good checksums, like those of a file crafted to get past a page reader.
-inline Bytes OggTone(int channels, int rate, double seconds, double hz = 440, const HeaderEdit& edit = {}) {
+// channelGains scales the tone in each channel (missing entries: 1), so a test can tell the
+// channels apart.
+inline Bytes OggTone(int channels, int rate, double seconds, double hz = 440, const HeaderEdit& edit = {},
+                     const std::vector<double>& channelGains = {}) {
     Bytes out;
     vorbis_info vi;
     vorbis_info_init(&vi);
@@ -145,7 +204,8 @@ inline Bytes OggTone(int channels, int rate, double seconds, double hz = 440, co
         float** buf = vorbis_analysis_buffer(&vd, n);
         for (int i = 0; i < n; ++i)
             for (int c = 0; c < channels; ++c)
-                buf[c][i] = static_cast<float>(0.5 * std::sin(2 * M_PI * hz * (done + i) / rate));
+                buf[c][i] = static_cast<float>((c < static_cast<int>(channelGains.size()) ? channelGains[c] : 1) *
+                                               0.5 * std::sin(2 * M_PI * hz * (done + i) / rate));
         vorbis_analysis_wrote(&vd, n);
         drain();
     }
@@ -187,10 +247,6 @@ inline Bytes CommentPacket(const CommentField& vendor, const std::vector<Comment
 // a page whose checksum no longer fits. Each is refused before decoding; the lengths here are
 // the ones that make an unchecked comment reader write before its buffer, free pointers it
 // never set, or allocate and loop for gigabytes.
-struct NamedFile {
-    std::string name;
-    Bytes bytes;
-};
 inline std::vector<NamedFile> DamagedOggs(int channels = 1, int rate = 8000) {
     const double seconds = 0.25;
     auto withComments = [&](Bytes packet) {
