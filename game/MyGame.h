@@ -56,6 +56,11 @@ public:
     float ScreenWidth, ScreenHeight;
 
     void Launch(const char* path);
+    // Launch up to its main loop: the framework begun, nearest-pixel sampling, options and
+    // bindings at their defaults, then (only when readFiles) the settings and score files
+    // read with their score exchange, the credits, the loader at its first step and the title
+    // screen first. The screen tests and the frame benchmark start the game with it too.
+    void StartUp(bool readFiles);
     void DefaultOptions();   // every option to the value launch gives it before the files are read
     void GameLoop();
     void KeepAlive();
