@@ -57,9 +57,10 @@ public:
 
     void Launch(const char* path);
     // Launch up to its main loop: the framework begun, nearest-pixel sampling, options and
-    // bindings at their defaults, then (only when readFiles) the settings and score files
-    // read with their score exchange, the credits, the loader at its first step and the title
-    // screen first. The screen tests and the frame benchmark start the game with it too.
+    // bindings at their defaults, the settings and score files read with their score exchange
+    // (only when readFiles: the screen tests and the frame benchmark, which start the game
+    // with it too, leave files and server alone), the credits, the loader at its first step
+    // and the title screen first.
     void StartUp(bool readFiles);
     void DefaultOptions();   // every option to the value launch gives it before the files are read
     void GameLoop();
