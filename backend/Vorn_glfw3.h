@@ -275,9 +275,6 @@ extern float OverscanScaleX, OverscanScaleY;
 // ImageChanges count or side differs from those of its last upload.
 void ForgetTextures();   // the context is gone (window re-created): make every texture again
 void DeleteTextures();   // deletes them in the current context and forgets them
-// Set only by tests, as the reference to compare with: no texture objects, the default
-// texture re-specified from the CPU-side pixels at every batch start.
-extern bool UploadEveryBatch;
 
 // ---- image slot table (images.cpp) ----
 constexpr int ImgLoadable = 100;          // GetPNG and the game use slots 0..99

@@ -18,7 +18,6 @@ int TriCount = 0;
 int RenderMode = GL_NEAREST;
 int Wireframe = 0;
 float OverscanScaleX = 1, OverscanScaleY = 1;
-bool UploadEveryBatch = false;
 
 namespace {
 
@@ -174,17 +173,13 @@ void Batch(int key, int side, const unsigned char* pixels, unsigned long long ch
     if (TexUse == key && TriCount <= BatchShapeLimit) return;
     if (TexUse != TexNone) glEnd();
     TexUse = key;
-    GLuint name = 0;
+    Texture& t = TextureOf(key);
     bool upload = true;
-    if (!UploadEveryBatch) {
-        Texture& t = TextureOf(key);
-        if (t.name == 0) glGenTextures(1, &t.name);
-        else upload = t.changes != changes || t.side != side;
-        t.changes = changes;
-        t.side = side;
-        name = t.name;
-    }
-    glBindTexture(GL_TEXTURE_2D, name);
+    if (t.name == 0) glGenTextures(1, &t.name);
+    else upload = t.changes != changes || t.side != side;
+    t.changes = changes;
+    t.side = side;
+    glBindTexture(GL_TEXTURE_2D, t.name);
     glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, static_cast<GLfloat>(RenderMode));
     glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, static_cast<GLfloat>(RenderMode));
     if (upload)

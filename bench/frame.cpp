@@ -121,18 +121,9 @@ bool StartGame() {
     QuietStdout quiet;
     const std::filesystem::path data = BRINDLEWICK_DATA_DIR;   // <home>/Data/556
     std::snprintf(G.home, sizeof G.home, "%s", data.parent_path().parent_path().c_str());
-    G.Begin(GameNumber, GameName);
+    G.StartUp(false);
     if (!window) return false;
     G.SeedRnd(Seed);
-    G.Smooth(0);
-    G.DefaultOptions();
-    G.KeyDefaults();
-    G.DebugMode = 0;
-    G.LoadTo = 1;
-    G.GameState = StateMenu;
-    G.MenuScreen = ScreenNone;
-    G.LogoZoom = 1.0f;
-    G.FlushGame();
     Clock::duration update{}, render{};
     while (G.LoadTo != 0) Frame(update, render);
     return true;

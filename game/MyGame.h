@@ -56,6 +56,12 @@ public:
     float ScreenWidth, ScreenHeight;
 
     void Launch(const char* path);
+    // Launch up to its main loop: the framework begun, nearest-pixel sampling, options and
+    // bindings at their defaults, the settings and score files read with their score exchange
+    // (only when readFiles: the screen tests and the frame benchmark, which start the game
+    // with it too, leave files and server alone), the credits, the loader at its first step
+    // and the title screen first.
+    void StartUp(bool readFiles);
     void DefaultOptions();   // every option to the value launch gives it before the files are read
     void GameLoop();
     void KeepAlive();

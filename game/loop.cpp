@@ -63,6 +63,12 @@ void MyGame::Launch(const char* path) {
         home[n] = 0;
     }
 
+    StartUp(true);
+    GameLoop();
+    Save();
+}
+
+void MyGame::StartUp(bool readFiles) {
     Begin(GameNumber, GameName);
     GameVersion = GameVersionNumber;
     BoardCount = BoardsPerGame;
@@ -71,7 +77,7 @@ void MyGame::Launch(const char* path) {
 
     DefaultOptions();
     KeyDefaults();
-    Load();
+    if (readFiles) Load();
     AddDefaultCredits();
     DebugMode = Option[OptDebugStats];
 
@@ -84,8 +90,6 @@ void MyGame::Launch(const char* path) {
     FlushGame();
     NextUpdate = 0;
     NextRender = 0;
-    GameLoop();
-    Save();
 }
 
 void MyGame::GameLoop() {

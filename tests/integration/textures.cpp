@@ -1,8 +1,9 @@
 // Texture objects on the real OpenGL under Xvfb: a fixed scene drawn over several frames
 // while slots change between them (the grabbed previous frame, a picture reloaded at the same
-// and at another size, a buffer drawn into, the window re-created, smoothing turned on), each
-// frame read back and compared with the same frame drawn by re-specifying the default texture
-// from the CPU-side pixels at every batch start: the pixels must be identical.
+// and at another size, a buffer drawn into, the window re-created, smoothing turned on). The
+// whole run is made twice: once as the game draws, keeping its textures from frame to frame,
+// and once as the reference, every texture deleted before each frame so each is made and
+// uploaded afresh from the CPU-side pixels. Frame by frame the pixels must be identical.
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 #include <lodepng.h>
@@ -22,6 +23,7 @@ VornCore Core;
 
 constexpr int ImgSheet = 0, ImgPicture = 2, ImgCanvas = 3, ImgFont = 51;
 constexpr int CanvasSide = 64;
+constexpr size_t FramesPerRun = 8;
 
 // A size x size picture with a pattern of its own in each corner, some of it see-through.
 std::string WritePicture(const std::string& dir, const std::string& name, int size, int seed) {
@@ -44,7 +46,7 @@ std::string WritePicture(const std::string& dir, const std::string& name, int si
 void DrawScene(int frame) {
     Core.ResetDraw();
     Core.CLS(20, 30, 60);
-    if (ASys.iFrames[ImgGrab] > 0) {
+    if (frame > 0) {
         Core.SetSize(0.5f);
         Core.SetCol(255, 255, 255, 0.8f);
         Core.DrawBuffer();
@@ -81,11 +83,12 @@ void DrawScene(int frame) {
     Core.BufferGame();
 }
 
+// Renders the render copy and reads the frame back. The reference first deletes every
+// texture, so this frame makes and uploads each one again from its slot's pixels.
 std::vector<unsigned char> RenderAndRead(bool reference) {
-    UploadEveryBatch = reference;
+    if (reference) DeleteTextures();
     float w = 0, h = 0;
     Core.RenderGame(w, h);
-    UploadEveryBatch = false;
     std::vector<unsigned char> pixels(static_cast<size_t>(ASys.CanvasWidth) * ASys.CanvasHeight * 4);
     glFinish();
     glReadBuffer(GL_BACK);   // the frame just shown: Mesa keeps the back buffer after the swap
@@ -102,26 +105,27 @@ size_t Differing(const std::vector<unsigned char>& a, const std::vector<unsigned
     return n;
 }
 
-TEST(TexturesGl, FramesMatchTheFramesOfAnUploadAtEveryBatch) {
-    ASSERT_NE(std::getenv("DISPLAY"), nullptr) << "no X display: run under xvfb-run";
-    const std::filesystem::path data = BRINDLEWICK_DATA_DIR;
-    ASSERT_TRUE(std::filesystem::is_directory(data)) << "the generated data folder " << data << " is missing";
-    const std::string tmp = std::string(BRINDLEWICK_TEST_TMP) + "/textures";
-    std::filesystem::create_directories(tmp);
-    const std::string first = WritePicture(tmp, "first", 32, 1);
-    const std::string second = WritePicture(tmp, "second", 32, 2);
-    const std::string larger = WritePicture(tmp, "larger", 64, 3);
+// The pictures of one run, written once into the scratch folder.
+struct Pictures {
+    std::string first, second, larger;
+};
 
+// One run from the framework's start to its end: the slots loaded, then every frame's change,
+// scene and read-back. Gives the frames in order (empty when the run could not start).
+std::vector<std::vector<unsigned char>> RunFrames(const Pictures& pictures, bool reference) {
+    std::vector<std::vector<unsigned char>> frames;
+    const std::filesystem::path data = BRINDLEWICK_DATA_DIR;
     Core.Begin(556, "Textures Test");
-    ASSERT_NE(window, nullptr) << "SysInit opened no window";
+    EXPECT_NE(window, nullptr) << "SysInit opened no window";
+    if (!window) return frames;
     std::snprintf(Core.home, sizeof Core.home, "%s", data.parent_path().parent_path().c_str());
     Core.LoadFont(ImgFont, "entplain.png");
     Core.LoadImg(ImgSheet, "gfx", 16);
-    ASys.GetPNG(ImgPicture, first.c_str(), 32);
+    ASys.GetPNG(ImgPicture, pictures.first.c_str(), 32);
     Core.CreateBuffer(ImgCanvas, CanvasSide);
     Core.BufferFill(ImgCanvas, 0, 90, 90, 255);
-    ASSERT_GT(ASys.iFrames[ImgSheet], 12);
-    ASSERT_EQ(ASys.iFrames[ImgPicture], 1);
+    EXPECT_GT(ASys.iFrames[ImgSheet], 12);
+    EXPECT_EQ(ASys.iFrames[ImgPicture], 1);
     Core.Smooth(0);
     float w = 0, h = 0;
     Core.RenderGame(w, h);   // the window's geometry for the first update
@@ -129,36 +133,49 @@ TEST(TexturesGl, FramesMatchTheFramesOfAnUploadAtEveryBatch) {
     // What changes before each frame; every frame from the second on grabs the one before.
     const std::function<void()> changes[] = {
         [] {},
-        [&] { ASys.GetPNG(ImgPicture, second.c_str(), 32); },                 // same size, new pixels
+        [&] { ASys.GetPNG(ImgPicture, pictures.second.c_str(), 32); },       // same size, new pixels
         [] { Core.SetCol(255, 0, 0); Core.BufferLine(ImgCanvas, 0, 0, 63, 40); },
         [] { ASys.SetScreen(WindowWidth, WindowHeight); },                   // a new window and context
-        [&] { ASys.GetPNG(ImgPicture, larger.c_str(), 64); },                // another size
+        [&] { ASys.GetPNG(ImgPicture, pictures.larger.c_str(), 64); },       // another size
         [] { Core.SetCol(255, 255, 0); Core.BufferPlot(ImgCanvas, 5, 5); Core.Smooth(1); },
         [] { ASys.SetScreen(640, 480); Core.BufferFill(ImgCanvas, 250, 10, 10, 128); },
         [] {},
     };
-    int frame = 0;
+    static_assert(sizeof changes / sizeof changes[0] == FramesPerRun);
     for (const auto& change : changes) {
-        if (frame > 0) Core.CopyBuffer();
+        if (!frames.empty()) Core.CopyBuffer();
         change();
-        ASSERT_NE(window, nullptr) << "frame " << frame;
-        DrawScene(frame);
-        // Both sides draw the same render copy; the order alternates from frame to frame.
-        const bool referenceFirst = frame % 2 == 1;
-        const std::vector<unsigned char> a = RenderAndRead(referenceFirst);
-        const std::vector<unsigned char> b = RenderAndRead(!referenceFirst);
-        const std::vector<unsigned char>& cached = referenceFirst ? b : a;
-        const std::vector<unsigned char>& reference = referenceFirst ? a : b;
-        ASSERT_EQ(cached.size(), reference.size()) << "frame " << frame;
-        EXPECT_EQ(Differing(cached, reference), 0u) << "bytes differ in frame " << frame;
-        // The scene reaches the screen: far more than the clear colour is there.
-        size_t background = 0;
-        for (size_t i = 0; i + 4 <= cached.size(); i += 4)
-            background += cached[i] == 20 && cached[i + 1] == 30 && cached[i + 2] == 60;
-        EXPECT_LT(background, cached.size() / 4 * 9 / 10) << "frame " << frame;
-        ++frame;
+        EXPECT_NE(window, nullptr) << "frame " << frames.size();
+        if (!window) break;
+        DrawScene(static_cast<int>(frames.size()));
+        frames.push_back(RenderAndRead(reference));
     }
     Core.Terminate();
+    return frames;
+}
+
+TEST(TexturesGl, FramesMatchTheFramesOfTexturesMadeAfreshEachFrame) {
+    ASSERT_NE(std::getenv("DISPLAY"), nullptr) << "no X display: run under xvfb-run";
+    const std::filesystem::path data = BRINDLEWICK_DATA_DIR;
+    ASSERT_TRUE(std::filesystem::is_directory(data)) << "the generated data folder " << data << " is missing";
+    const std::string tmp = std::string(BRINDLEWICK_TEST_TMP) + "/textures";
+    std::filesystem::create_directories(tmp);
+    const Pictures pictures{WritePicture(tmp, "first", 32, 1), WritePicture(tmp, "second", 32, 2),
+                            WritePicture(tmp, "larger", 64, 3)};
+
+    const auto kept = RunFrames(pictures, false);
+    const auto reference = RunFrames(pictures, true);
+    ASSERT_EQ(kept.size(), FramesPerRun) << "the run as the game draws stopped early";
+    ASSERT_EQ(reference.size(), kept.size()) << "the reference run stopped early";
+    for (size_t frame = 0; frame < kept.size(); ++frame) {
+        ASSERT_EQ(kept[frame].size(), reference[frame].size()) << "frame " << frame;
+        EXPECT_EQ(Differing(kept[frame], reference[frame]), 0u) << "bytes differ in frame " << frame;
+        // The scene reaches the screen: far more than the clear colour is there.
+        size_t background = 0;
+        for (size_t i = 0; i + 4 <= kept[frame].size(); i += 4)
+            background += kept[frame][i] == 20 && kept[frame][i + 1] == 30 && kept[frame][i + 2] == 60;
+        EXPECT_LT(background, kept[frame].size() / 4 * 9 / 10) << "frame " << frame;
+    }
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// Shared fixture of the game-screen tests: ThisGame started on the fakes with the launch
-// defaults (options, default bindings), a test clock the test moves by hand, an 800 x 600
+// Shared fixture of the game-screen tests: ThisGame started on the fakes as launch starts it
+// (without reading files; loading done), a test clock the test moves by hand, an 800 x 600
 // screen, a scratch home folder per test, and helpers to hold keys, move and press the
 // mouse, run updates and read the draw records of the last update.
 #pragma once
@@ -58,21 +58,15 @@ protected:
     void SetUp() override {
         ResetFakes();
         Now = 100000;
-        testing::internal::CaptureStdout();
-        G.Begin(GameNumber, GameName);
-        testing::internal::GetCapturedStdout();
-        LaunchDefaults();
-        UseScratchHome();
-        G.DebugMode = 0;
-        G.LoadTo = 0;
-        G.GameState = StateMenu;
-        G.MenuScreen = ScreenNone;
-        G.Active = 1;
-        G.NextUpdate = G.NextRender = 0;
-        G.UpdateTime = 0;
-        G.ScreenWidth = 800;
+        ClearBindings();   // those an earlier test left; a launch starts with none
+        G.ScreenWidth = 800;   // before the start, whose FlushGame scatters the motes over it
         G.ScreenHeight = 600;
-        G.FlushGame();
+        testing::internal::CaptureStdout();
+        G.StartUp(false);
+        testing::internal::GetCapturedStdout();
+        UseScratchHome();
+        G.LoadTo = 0;   // the screens run as after the loader
+        G.UpdateTime = 0;
         ASys.DrawTo = 0;
         DrawToRT = 0;
         ASys.iFrames[ASys.FontImage] = 96;   // a font in the slot, so text is drawn

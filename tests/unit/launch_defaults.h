@@ -6,8 +6,11 @@
 
 #include "MyGame.h"
 
+// Every binding cleared, as a launch finds them before the defaults go in.
+inline void ClearBindings() { std::memset(ASys.redef, 0, sizeof ASys.redef); }
+
 inline void InstallLaunchDefaults(MyGame& g) {
     g.DefaultOptions();
-    std::memset(ASys.redef, 0, sizeof ASys.redef);
+    ClearBindings();
     g.KeyDefaults();
 }

@@ -777,26 +777,6 @@ TEST_F(Renderer, CloseDeletesEveryTexture) {
     EXPECT_EQ(FakeGl.uploads.size(), 4u);
 }
 
-TEST_F(Renderer, ReferencePathReSpecifiesTheDefaultTextureAtEveryBatch) {
-    FillSlot(0, 4, 2, 0.5f, 16, 1, 7);
-    UploadEveryBatch = true;
-    const std::vector<Record> list = {ImageRec(CmdImage, 0, 0, {0, 0, 1, 1}), Shape(CmdRect, {0, 0, 1, 1}),
-                                      ImageRec(CmdImage, 0, 0, {0, 0, 1, 1})};
-    for (int frame = 1; frame <= 2; ++frame) {
-        NextFrame();
-        Render(list);
-        ASSERT_EQ(FakeGl.uploads.size(), 3u) << frame;
-        const int sides[3] = {16, 8, 16};
-        for (int i = 0; i < 3; ++i) {
-            EXPECT_EQ(FakeGl.uploads[i].width, sides[i]) << frame;
-            EXPECT_EQ(FakeGl.uploads[i].batch, i) << frame;
-            EXPECT_EQ(FakeGl.batches[i].texture, 0u) << frame;
-        }
-    }
-    EXPECT_TRUE(FakeGl.generated.empty());
-    UploadEveryBatch = false;
-}
-
 namespace {
 
 std::uint32_t Bits(float f) {
