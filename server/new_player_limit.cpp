@@ -15,11 +15,6 @@ namespace scores {
 namespace {
 
 constexpr int Ipv6PrefixBytes = 8;  // a /64 network
-// A part of the table whose hash table has this many times more buckets
-// than addresses (and more than a few) gives the buckets back, so that the
-// table's memory also shrinks once a flood's addresses are forgotten.
-constexpr std::size_t ShrinkFactor = 8;
-constexpr std::size_t KeptBuckets = 64;
 
 }  // namespace
 
@@ -31,20 +26,16 @@ NewPlayerLimit::Part& NewPlayerLimit::PartOf(const std::string& key) {
   return parts_[std::hash<std::string>()(key) % Parts];
 }
 
+// The hash tables keep their buckets (8 bytes an address at the most a part
+// ever held) for the next flood; the addresses themselves are freed.
 void NewPlayerLimit::ExpireLocked(Part& part, Clock::time_point now) {
-  bool erased = false;
   for (std::size_t n = 0; n < ExpiredPerCall && !part.queue.empty(); n++) {
     const Admission& first = part.queue.front();
     if (now - first.at < Window) break;
     Table::value_type* address = first.address;
     part.queue.pop_front();
-    if (--address->second.queued > 0) continue;
-    part.added.erase(part.added.find(address->first));
-    erased = true;
+    if (--address->second.queued == 0) part.added.erase(part.added.find(address->first));
   }
-  const std::size_t buckets = part.added.bucket_count();
-  if (erased && buckets > KeptBuckets && part.added.size() * ShrinkFactor < buckets)
-    part.added.rehash(0);
 }
 
 bool NewPlayerLimit::AllowsLocked(Part& part, const std::string& key,
