@@ -1,6 +1,7 @@
-// The rolling-minute cap on new players per client address: the times of the
-// new players each address added in the last minute, forgotten once they are
-// a minute old, so the table stays as small as the recent traffic.
+// The rolling-minute cap on new players per client address: per address the
+// times of its latest new players (no more than the quota), and queues of
+// the admissions in time order, from which each request forgets a few that
+// are a minute old, so the table shrinks again as soon as a flood is over.
 #include "new_player_limit.h"
 
 #include <arpa/inet.h>
@@ -13,45 +14,102 @@
 namespace scores {
 namespace {
 
-// The table is swept of addresses with nothing left to count whenever it has
-// grown to this many entries, or to twice the size after the last sweep.
-constexpr std::size_t FirstSweepAt = 1024;
 constexpr int Ipv6PrefixBytes = 8;  // a /64 network
 
 }  // namespace
 
 NewPlayerLimit::NewPlayerLimit(int perMinute, Now now)
     : perMinute_(std::max(perMinute, 0)),
-      now_(now ? std::move(now) : Now([] { return Clock::now(); })),
-      sweepAt_(FirstSweepAt) {}
+      now_(now ? std::move(now) : Now([] { return Clock::now(); })) {}
 
-void NewPlayerLimit::Expire(Times& times, Clock::time_point now) {
-  while (!times.empty() && now - times.front() >= Window) times.pop_front();
+NewPlayerLimit::Part& NewPlayerLimit::PartOf(const std::string& key) {
+  return parts_[std::hash<std::string>()(key) % Parts];
 }
 
-void NewPlayerLimit::Sweep(Clock::time_point now) {
-  for (auto it = added_.begin(); it != added_.end();) {
-    Expire(it->second, now);
-    it = it->second.empty() ? added_.erase(it) : std::next(it);
+// The hash tables keep their buckets (8 bytes an address at the most a part
+// ever held) for the next flood; the addresses themselves are freed.
+void NewPlayerLimit::ExpireLocked(Part& part, Clock::time_point now) {
+  for (std::size_t n = 0; n < ExpiredPerCall && !part.queue.empty(); n++) {
+    const Admission& first = part.queue.front();
+    if (now - first.at < Window) break;
+    Table::value_type* address = first.address;
+    part.queue.pop_front();
+    if (--address->second.queued == 0) part.added.erase(part.added.find(address->first));
   }
-  sweepAt_ = std::max(FirstSweepAt, 2 * added_.size());
+}
+
+bool NewPlayerLimit::AllowsLocked(Part& part, const std::string& key,
+                                  Clock::time_point now) const {
+  const auto it = part.added.find(key);
+  if (it == part.added.end()) return true;
+  const Address& address = it->second;
+  return address.recent.size() < static_cast<std::size_t>(perMinute_) ||
+         now - address.recent[address.oldest] >= Window;
+}
+
+void NewPlayerLimit::CountLocked(Part& part, const std::string& key,
+                                 Clock::time_point now) const {
+  Table::value_type& entry = *part.added.try_emplace(key).first;
+  Address& address = entry.second;
+  std::vector<Clock::time_point>& recent = address.recent;
+  const std::size_t quota = static_cast<std::size_t>(perMinute_);
+  if (recent.size() < quota) {
+    // Grown by doubling as usual, but never past the quota.
+    if (recent.size() == recent.capacity())
+      recent.reserve(std::min(quota, std::max<std::size_t>(1, 2 * recent.capacity())));
+    recent.push_back(now);
+  } else {
+    recent[address.oldest] = now;
+    address.oldest = (address.oldest + 1) % quota;
+  }
+  address.queued++;
+  part.queue.push_back({now, &entry});
 }
 
 bool NewPlayerLimit::Admit(const std::string& address) {
   if (!Enabled()) return true;
+  Expire();
+  const std::string key = LimitKey(address);
+  Part& part = PartOf(key);
   const Clock::time_point now = now_();
-  std::lock_guard<std::mutex> lock(mutex_);
-  if (added_.size() >= sweepAt_) Sweep(now);
-  Times& times = added_[LimitKey(address)];
-  Expire(times, now);
-  if (times.size() >= static_cast<std::size_t>(perMinute_)) return false;
-  times.push_back(now);
+  std::lock_guard<std::mutex> lock(part.mutex);
+  ExpireLocked(part, now);
+  if (!AllowsLocked(part, key, now)) return false;
+  CountLocked(part, key, now);
   return true;
 }
 
+void NewPlayerLimit::Expire() {
+  if (!Enabled()) return;
+  Part& part = parts_[nextExpiry_++ % Parts];
+  const Clock::time_point now = now_();
+  std::lock_guard<std::mutex> lock(part.mutex);
+  ExpireLocked(part, now);
+}
+
+bool NewPlayerLimit::Allows(const std::string& key) {
+  if (!Enabled()) return true;
+  Part& part = PartOf(key);
+  const Clock::time_point now = now_();
+  std::lock_guard<std::mutex> lock(part.mutex);
+  return AllowsLocked(part, key, now);
+}
+
+void NewPlayerLimit::Count(const std::string& key) {
+  if (!Enabled()) return;
+  Part& part = PartOf(key);
+  const Clock::time_point now = now_();
+  std::lock_guard<std::mutex> lock(part.mutex);
+  CountLocked(part, key, now);
+}
+
 std::size_t NewPlayerLimit::TrackedAddresses() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return added_.size();
+  std::size_t tracked = 0;
+  for (Part& part : parts_) {
+    std::lock_guard<std::mutex> lock(part.mutex);
+    tracked += part.added.size();
+  }
+  return tracked;
 }
 
 std::string LimitKey(const std::string& address) {

@@ -96,10 +96,18 @@ ServiceReply ScoreService::HandleScores(const std::string& query,
   if (!ParseScoreRecord(text, record, reason)) return Refuse(reason);
   if (record.game != game) return Refuse("game number mismatch");
 
-  // Only a player the store does not know yet counts against the address.
+  // Only a player the store does not know yet counts against the address,
+  // and only once it is stored. The table's upkeep and the address's key are
+  // done here, before the store's lock; under it only the address's own
+  // check and count run.
   ScoreStore::NewPlayerGate admitNew;
-  if (newPlayers_.Enabled() && !clientAddress.empty())
-    admitNew = [this, &clientAddress] { return newPlayers_.Admit(clientAddress); };
+  std::string limitKey;
+  if (newPlayers_.Enabled() && !clientAddress.empty()) {
+    newPlayers_.Expire();
+    limitKey = LimitKey(clientAddress);
+    admitNew.allows = [this, &limitKey] { return newPlayers_.Allows(limitKey); };
+    admitNew.added = [this, &limitKey] { newPlayers_.Count(limitKey); };
+  }
   OnlineBoards top;
   std::string error;
   switch (store_.Submit(record, admitNew, top, error)) {

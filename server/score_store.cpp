@@ -181,13 +181,15 @@ ScoreStore::SubmitResult ScoreStore::Submit(const ScoreRecord& record,
   // The check and the insert share the transaction and the lock, so two
   // requests for one new player cannot both pass as known.
   bool known = true;
-  bool ok = !admitNew || KnownPlayer(record, known, error);
-  if (ok && !known && !admitNew()) {
+  bool ok = !admitNew.allows || KnownPlayer(record, known, error);
+  if (ok && !known && !admitNew.allows()) {
     StepDone(rollback_.get());
     return SubmitResult::Refused;
   }
-  if (ok && SubmitLocked(record, top, error) && StepDone(commit_.get()))
+  if (ok && SubmitLocked(record, top, error) && StepDone(commit_.get())) {
+    if (!known && admitNew.added) admitNew.added();
     return SubmitResult::Stored;
+  }
   if (error.empty()) error = LastError();
   // A failed COMMIT may already have ended the transaction; ROLLBACK is then a no-op error.
   if (!sqlite3_get_autocommit(db_)) StepDone(rollback_.get());

@@ -33,13 +33,18 @@ class ScoreStore {
   bool Submit(const ScoreRecord& record, OnlineBoards& top, std::string& error);
 
   // Asked inside the submission's transaction when its user id is not in the
-  // store yet; false refuses the submission.
-  using NewPlayerGate = std::function<bool()>;
+  // store yet: `allows` false refuses the submission; `added` is told once
+  // that new player is committed, and not when anything fails. Both run under
+  // the store's lock, so no other submission comes between them.
+  struct NewPlayerGate {
+    std::function<bool()> allows;
+    std::function<void()> added;
+  };
   enum class SubmitResult { Stored, Refused, Failed };
 
   // Submit as above, but a player the store does not know is added only when
-  // `admitNew` agrees (an empty gate admits everyone); a refused submission
-  // stores nothing.
+  // `admitNew` allows it (a gate without `allows` admits everyone); a refused
+  // submission stores nothing.
   SubmitResult Submit(const ScoreRecord& record, const NewPlayerGate& admitNew,
                       OnlineBoards& top, std::string& error);
 

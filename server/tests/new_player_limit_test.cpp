@@ -1,6 +1,6 @@
 // The cap on new players per client address: a rolling minute, counted per
-// address (IPv6 by its /64), refusals not counted, 0 for no cap, and
-// addresses forgotten once their minute has passed.
+// address (IPv6 by its /64), refusals and checks alone not counted, 0 for no
+// cap, and addresses forgotten as their minute passes, a few on every call.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -20,6 +20,10 @@ class NewPlayerLimitTest : public ::testing::Test {
     return [this] { return NewPlayerLimit::Clock::time_point(milliseconds(nowMs_)); };
   }
   void At(long long ms) { nowMs_ = ms; }
+  // As many requests as it takes to pass once over the whole table.
+  static void ExpireAll(NewPlayerLimit& limit) {
+    for (std::size_t n = 0; n < NewPlayerLimit::Parts; n++) limit.Expire();
+  }
 
   long long nowMs_ = 1000000;
 };
@@ -101,6 +105,65 @@ TEST_F(NewPlayerLimitTest, ForgetsAddressesOnceTheirMinuteHasPassed) {
   At(nowMs_ + 60000);
   for (int n = Addresses; n < 2 * Addresses; n++) ASSERT_TRUE(limit.Admit(address(n)));
   EXPECT_LE(limit.TrackedAddresses(), static_cast<std::size_t>(Addresses));
+}
+
+TEST_F(NewPlayerLimitTest, AFloodIsForgottenAsTheQuietMinutePasses) {
+  NewPlayerLimit limit(60, Clock());
+  constexpr int Addresses = 5000;
+  const long long floodStart = nowMs_;
+  for (int n = 0; n < Addresses; n++) {
+    At(floodStart + n);  // one new address every millisecond
+    ASSERT_TRUE(limit.Admit("10.1." + std::to_string(n / 256) + "." + std::to_string(n % 256)));
+  }
+  const auto tracked = [&limit] { return static_cast<long long>(limit.TrackedAddresses()); };
+  ASSERT_EQ(tracked(), Addresses);
+
+  // Just before the first is a minute old nothing goes, however often asked.
+  At(floodStart + 59999);
+  for (int pass = 0; pass < 3; pass++) ExpireAll(limit);
+  EXPECT_EQ(tracked(), Addresses);
+
+  // Once the minute has passed for all of them, requests that add nothing
+  // (fewer of them than the flood had) forget them all: no table has to
+  // double first.
+  At(floodStart + Addresses - 1 + 60000);
+  for (int n = 0; n < Addresses && tracked() > 0; n++) limit.Expire();
+  EXPECT_EQ(tracked(), 0);
+}
+
+TEST_F(NewPlayerLimitTest, AnAddressStaysWhileOneOfItsNewPlayersIsUnderAMinuteOld) {
+  NewPlayerLimit limit(2, Clock());
+  const long long start = nowMs_;
+  ASSERT_TRUE(limit.Admit("10.0.0.1"));
+  ASSERT_TRUE(limit.Admit("10.0.0.2"));
+  At(start + 30000);
+  ASSERT_TRUE(limit.Admit("10.0.0.1"));
+
+  At(start + 60000);
+  ExpireAll(limit);
+  EXPECT_EQ(limit.TrackedAddresses(), 1u);  // 10.0.0.2 is gone, 10.0.0.1 holds one at 30 s
+  EXPECT_TRUE(limit.Admit("10.0.0.1"));
+  EXPECT_FALSE(limit.Admit("10.0.0.1"));  // the ones at 30 s and 60 s
+  At(start + 90000);
+  EXPECT_TRUE(limit.Admit("10.0.0.1"));
+  EXPECT_FALSE(limit.Admit("10.0.0.1"));  // the ones at 60 s and 90 s
+
+  At(start + 150000);
+  ExpireAll(limit);
+  EXPECT_EQ(limit.TrackedAddresses(), 0u);
+  EXPECT_TRUE(limit.Admit("10.0.0.1"));
+}
+
+TEST_F(NewPlayerLimitTest, ACheckCountsNothingUntilThePlayerIsCounted) {
+  NewPlayerLimit limit(1, Clock());
+  const std::string key = LimitKey("::ffff:10.0.0.1");
+  for (int i = 0; i < 3; i++) EXPECT_TRUE(limit.Allows(key)) << i;
+  EXPECT_EQ(limit.TrackedAddresses(), 0u);
+  limit.Count(key);
+  EXPECT_FALSE(limit.Allows(key));
+  EXPECT_FALSE(limit.Admit("10.0.0.1"));  // Admit counts under the same key
+  At(nowMs_ + 60000);
+  EXPECT_TRUE(limit.Allows(key));
 }
 
 }  // namespace

@@ -1,8 +1,9 @@
 // The limit on new players per client address, over loopback: past the
 // limit a new player is answered 429 and nothing is stored, known players
-// and other addresses still are, and the limit lifts once the minute has
-// passed.
+// and other addresses still are, a new player the database fails to store
+// is not counted, and the limit lifts once the minute has passed.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <atomic>
 #include <chrono>
@@ -89,6 +90,32 @@ TEST_F(NewPlayersTest, LimitLiftsOnceTheMinuteHasPassed) {
   EXPECT_EQ(Send("ONTIME", 1).status, StatusOk);
   EXPECT_EQ(Send("TOOSOON", 1).status, StatusTooManyRequests);
   EXPECT_EQ(Count("SELECT COUNT(*) FROM players"), DefaultNewPlayersPerMinute + 1);
+}
+
+TEST_F(NewPlayersTest, ANewPlayerTheDatabaseFailsToStoreIsNotCounted) {
+  for (int n = 0; n < DefaultNewPlayersPerMinute - 1; n++)
+    ASSERT_EQ(Send(FloodId(n), 1).status, StatusOk) << n;
+
+  // Another connection makes the database refuse one player's row, as a
+  // full disk or a damaged file would refuse them all.
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(server_.DatabasePath().c_str(), &db), SQLITE_OK);
+  char* message = nullptr;
+  const int rc = sqlite3_exec(db,
+                              "CREATE TRIGGER refuse_broken BEFORE INSERT ON players "
+                              "WHEN NEW.user_id = 'BROKEN' BEGIN SELECT RAISE(ABORT, 'refused'); END;",
+                              nullptr, nullptr, &message);
+  const std::string error = message ? message : "";
+  sqlite3_free(message);
+  sqlite3_close(db);
+  ASSERT_EQ(rc, SQLITE_OK) << error;
+
+  EXPECT_EQ(Send("BROKEN", 1).status, StatusServerError);
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM players WHERE user_id = 'BROKEN'"), 0);
+  // The failed one took no place: the address still has its last one.
+  EXPECT_EQ(Send("LASTPLACE", 1).status, StatusOk);
+  EXPECT_EQ(Send("NOPLACE", 1).status, StatusTooManyRequests);
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM players"), DefaultNewPlayersPerMinute);
 }
 
 }  // namespace
