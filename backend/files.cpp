@@ -1,8 +1,8 @@
 // The backend's file primitives: one data file open at a time, 4-byte little-endian integers,
 // single bytes and text lines. A file opened for writing is written to a temporary file beside
 // it and moved over the target only once it is complete, so a crash mid-save keeps the old file;
-// the next save of a target clears what killed saves of it left behind. Screenshots are written
-// the same way.
+// the next save of a target clears what killed saves of it left behind, telling them from saves
+// still under way by the lock each save holds on its file. Screenshots are written the same way.
 #include "Vorn_glfw3.h"
 
 #include <cerrno>
@@ -30,9 +30,11 @@ constexpr mode_t ModeBits = 07777;
 constexpr const char* TempMark = ".tmp-";   // temporary names: <target>.tmp-<pid>-<n>
 constexpr std::size_t MaxNumberDigits = 10;   // no pid_t or name counter has more
 
-// The file being written: where it goes once closed, and where it is meanwhile.
+// The file being written: where it goes once closed, where it is meanwhile, and the second
+// descriptor that keeps its lock until the rename (-1 when there is none).
 std::string WriteTarget;
 std::string WriteTemp;
+int WriteHold = -1;
 bool ExitCommitRegistered = false;
 
 void PrintLine(const char* text) {
@@ -81,10 +83,42 @@ pid_t TempNameOwner(const std::string& name, const std::string& base) {
     return static_cast<pid_t>(pid);
 }
 
-// Removes the temporary files that saves of target by processes no longer running left in its
-// folder (each save killed before its close leaves one). A process that still runs may be
-// writing its file, so its files stay: only kill(pid, 0) failing with ESRCH marks a process as
-// gone (EPERM means it runs under another user). Nothing is said either way.
+// Each save holds a write lock on its temporary file from just after its creation until it is
+// renamed or removed. The lock is an open-file-description lock: it belongs to the open file,
+// not to the process, so it is seen from every process and pid namespace on the machine (and
+// through the file server on shared folders), and closing another descriptor of the file does
+// not drop it, as it would drop a classic record lock. 0 when taken, else the errno.
+int LockWholeFile(int fd) {
+    struct flock whole {};
+    whole.l_type = F_WRLCK;
+    whole.l_whence = SEEK_SET;   // from the start to the end, however long the file grows
+    return fcntl(fd, F_OFD_SETLK, &whole) == 0 ? 0 : errno;
+}
+
+// The refusal of a lock that someone else holds; every other failure means the file system
+// cannot lock at all.
+bool HeldElsewhere(int error) { return error == EAGAIN || error == EACCES; }
+
+bool SameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
+
+// Removes name, a temporary file of a save, when no save holds it: only when its lock can be
+// taken at once, and only while the file at that name is still the one locked. The lock is
+// kept until the file is gone, so a second sweep cannot act on it meanwhile.
+void RemoveUnheld(int folder, const char* name) {
+    const int fd = openat(folder, name, O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return;
+    struct stat locked, named;
+    if (fstat(fd, &locked) == 0 && S_ISREG(locked.st_mode) && LockWholeFile(fd) == 0 &&
+        fstatat(folder, name, &named, AT_SYMLINK_NOFOLLOW) == 0 && SameFile(locked, named))
+        unlinkat(folder, name, 0);
+    close(fd);
+}
+
+// Removes the temporary files that saves of target left in its folder when they were killed
+// (each save killed before its close leaves one). A file that some save still holds locked is
+// being written and stays, wherever that save runs; a file whose process this one sees running
+// (kill(pid, 0) not failing with ESRCH; EPERM means it runs under another user) stays without
+// asking. Nothing is said either way.
 void RemoveLeftovers(const std::string& target) {
     const std::size_t slash = target.rfind('/');
     const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
@@ -101,12 +135,23 @@ void RemoveLeftovers(const std::string& target) {
             continue;
         if (kill(owner, 0) != 0 && errno == ESRCH) gone.push_back(entry->d_name);
     }
-    for (const std::string& name : gone) unlinkat(dirfd(folder), name.c_str(), 0);
+    for (const std::string& name : gone) RemoveUnheld(dirfd(folder), name.c_str());
     closedir(folder);
 }
 
-// Creates a new, empty file next to target, with the target's permissions when it exists.
-// Returns the open descriptor and its name, or -1.
+// Locks fd, the file just created as name. A sweep of another save may take the lock in the
+// moment between the creation and the locking, and remove the file: false when its lock is
+// held elsewhere or it is no longer at its name once locked, and the file is left to that
+// sweep. Where the file system cannot lock at all, the save goes on unlocked.
+bool ClaimCreated(int fd, const std::string& name) {
+    const int locking = LockWholeFile(fd);
+    if (locking != 0) return !HeldElsewhere(locking);
+    struct stat created, named;
+    return fstat(fd, &created) == 0 && lstat(name.c_str(), &named) == 0 && SameFile(created, named);
+}
+
+// Creates a new, empty file next to target, with the target's permissions when it exists, and
+// locks it. Returns the open descriptor and its name, or -1.
 int CreateTempBeside(const std::string& target, std::string& name) {
     struct stat existing;
     const bool exists = stat(target.c_str(), &existing) == 0;
@@ -116,31 +161,41 @@ int CreateTempBeside(const std::string& target, std::string& name) {
     for (int attempt = 0; attempt < TempNameTries; ++attempt) {
         name = target + TempMark + std::to_string(getpid()) + "-" + std::to_string(attempt);
         const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, NewFileMode);
-        if (fd >= 0) {
-            if (exists) fchmod(fd, existing.st_mode & ModeBits);
-            return fd;
+        if (fd < 0) {
+            if (errno != EEXIST) return -1;
+            continue;
         }
-        if (errno != EEXIST) return -1;
+        if (!ClaimCreated(fd, name)) {
+            close(fd);
+            continue;
+        }
+        if (exists) fchmod(fd, existing.st_mode & ModeBits);
+        return fd;
     }
     return -1;
 }
 
-// Opens a new temporary file beside target for writing; null when that cannot be done.
-std::FILE* OpenReplacement(const std::string& target, std::string& temp) {
+// Opens a new temporary file beside target for writing; null when that cannot be done. hold is
+// a second descriptor of the same open file, which keeps its lock after the stream is closed
+// until the rename (-1 when none could be made).
+std::FILE* OpenReplacement(const std::string& target, std::string& temp, int& hold) {
+    hold = -1;
     const int fd = CreateTempBeside(target, temp);
     if (fd < 0) return nullptr;
     std::FILE* file = fdopen(fd, "wb");
     if (!file) {
-        close(fd);
         unlink(temp.c_str());
+        close(fd);
+        return nullptr;
     }
+    hold = fcntl(fd, F_DUPFD_CLOEXEC, 0);
     return file;
 }
 
 // Closes the temporary file and moves it over target, but only when every byte written to it
 // reached the disk (and written says the caller's writes were whole); otherwise removes it.
-// True when target now holds the new content.
-bool CommitReplacement(std::FILE* file, const std::string& temp, const std::string& target, bool written) {
+// Then closes hold, which gives up the file's lock. True when target now holds the new content.
+bool CommitReplacement(std::FILE* file, const std::string& temp, const std::string& target, bool written, int hold) {
     written = written && std::fflush(file) == 0 && !std::ferror(file);
     written = written && fsync(fileno(file)) == 0;
     written = (std::fclose(file) == 0) && written;
@@ -149,6 +204,7 @@ bool CommitReplacement(std::FILE* file, const std::string& temp, const std::stri
         SyncFolder(target);
     else
         unlink(temp.c_str());
+    if (hold >= 0) close(hold);
     return written;
 }
 
@@ -161,22 +217,25 @@ void CommitAtExit() { ASys.CloseFile_Sys(); }
 bool ReplaceFileWith(const char* path, const std::vector<unsigned char>& bytes) {
     if (!path) return false;
     std::string temp;
-    std::FILE* file = OpenReplacement(path, temp);
+    int hold = -1;
+    std::FILE* file = OpenReplacement(path, temp, hold);
     if (!file) return false;
     const bool whole = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    return CommitReplacement(file, temp, path, whole);
+    return CommitReplacement(file, temp, path, whole, hold);
 }
 
 int VornSys::WriteFile_Sys(const char* path) {
     if (FileOpen == 1) CloseFile_Sys();
     std::string temp;
-    MyOpenFile = path ? OpenReplacement(path, temp) : nullptr;
+    int hold = -1;
+    MyOpenFile = path ? OpenReplacement(path, temp, hold) : nullptr;
     if (!MyOpenFile) {
         PrintLine("Error Writing File");
         return 0;
     }
     WriteTarget = path;
     WriteTemp = temp;
+    WriteHold = hold;
     if (!ExitCommitRegistered) ExitCommitRegistered = std::atexit(CommitAtExit) == 0;
     FileOpen = 1;
     return 1;
@@ -263,7 +322,8 @@ void VornSys::CloseFile_Sys() {
         std::fclose(file);
         return;
     }
-    if (!CommitReplacement(file, WriteTemp, WriteTarget, true)) PrintLine("Error Writing File");
+    if (!CommitReplacement(file, WriteTemp, WriteTarget, true, WriteHold)) PrintLine("Error Writing File");
     WriteTemp.clear();
     WriteTarget.clear();
+    WriteHold = -1;
 }

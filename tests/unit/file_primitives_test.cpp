@@ -1,13 +1,17 @@
 // The backend's file primitives on real files in a scratch folder: the byte layouts of
 // integers, bytes and lines, short reads and the end of a file, one file open at a time,
 // failed opens, calls with no file open, saves that reach the target only when closed, what
-// killed saves leave behind, and saves onto a full disk or into a read-only folder.
+// killed saves leave behind, saves under way in processes this one cannot see (another pid
+// namespace), and saves onto a full disk or into a read-only folder.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 
 #include <algorithm>
@@ -27,6 +31,88 @@ namespace {
 
 using Bytes = std::vector<unsigned char>;
 namespace fs = std::filesystem;
+
+constexpr int HolderWaitMs = 30000;   // a held save says "ready" within this, however busy the machine
+
+// A save_holder process, started by a command line that may put a wrapper such as unshare before
+// it. Its standard input is a pipe whose end (or a line) makes it close its save; its output, a
+// pipe read here. What it prints on standard error goes to the test's log.
+class Holder {
+public:
+    explicit Holder(const std::vector<std::string>& command) {
+        int in[2], out[2];
+        if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0) return;
+        std::fflush(stdout);
+        pid = fork();
+        if (pid < 0) {
+            for (int fd : {in[0], in[1], out[0], out[1]}) close(fd);
+            return;
+        }
+        if (pid == 0) {
+            dup2(in[0], STDIN_FILENO);
+            dup2(out[1], STDOUT_FILENO);
+            std::vector<char*> args;
+            for (const std::string& arg : command) args.push_back(const_cast<char*>(arg.c_str()));
+            args.push_back(nullptr);
+            execvp(args[0], args.data());
+            std::perror(args[0]);
+            _exit(127);
+        }
+        close(in[0]);
+        close(out[1]);
+        input = in[1];
+        output = out[0];
+    }
+    ~Holder() { Finish(); }
+
+    // Waits until it says it holds its save; false when it ends or stays silent instead.
+    bool Ready() {
+        if (pid <= 0) return false;
+        while (printed.find('\n') == std::string::npos)
+            if (!ReadSome()) return false;
+        return printed == "ready\n";
+    }
+    // Makes it close its save and waits for its end. True when it exited with status 0 and
+    // printed nothing but "ready" (a failed close prints "Error Writing File").
+    bool Finish() {
+        if (pid <= 0) return false;
+        close(input);
+        while (ReadSome()) {
+        }
+        close(output);
+        int status = 0;
+        const bool ended = waitpid(pid, &status, 0) == pid;
+        pid = -1;
+        EXPECT_EQ(printed, "ready\n");
+        return ended && WIFEXITED(status) && WEXITSTATUS(status) == 0 && printed == "ready\n";
+    }
+
+private:
+    bool ReadSome() {
+        pollfd waiting{output, POLLIN, 0};
+        if (poll(&waiting, 1, HolderWaitMs) <= 0) return false;
+        char chunk[256];
+        const ssize_t n = read(output, chunk, sizeof chunk);
+        if (n <= 0) return false;
+        printed.append(chunk, static_cast<size_t>(n));
+        return true;
+    }
+
+    pid_t pid = -1;
+    int input = -1, output = -1;
+    std::string printed;
+};
+
+// A process number that no process has: that of a child that has ended (numbers are handed
+// out in rising order, so it is not soon given again).
+pid_t EndedChildPid() {
+    std::fflush(stdout);
+    const pid_t child = fork();
+    if (child == 0) _exit(0);
+    int status = 0;
+    waitpid(child, &status, 0);
+    return child;
+}
 
 class FilePrimitives : public ::testing::Test {
 protected:
@@ -388,6 +474,75 @@ TEST_F(FilePrimitives, TheNextSaveRemovesWhatKilledSavesLeft) {
     ASys.CloseFile_Sys();
     EXPECT_FALSE(fs::exists(Path(liveLeftover)));
     EXPECT_EQ(Names().size(), expected.size() - 1);
+}
+
+// A save in another pid namespace (a container) looks from here like the leftover of a process
+// that is gone, but it holds its file: a save of the same target here keeps it, both saves
+// land, and the last one closed wins. The one in the namespace runs as a process number that
+// no process here has, so only its file's lock tells that it still runs.
+TEST_F(FilePrimitives, SavesInAnotherPidNamespaceAndHereBothLand) {
+    const std::string path = Path("Settings.sav");
+    const pid_t unseen = EndedChildPid();
+    const std::string innerTemp = "Settings.sav.tmp-" + std::to_string(unseen) + "-0";
+    std::vector<std::string> command = {"unshare", "--pid", "--fork", "--mount-proc"};
+    // Without root a user namespace of its own gives it the rights it needs in there.
+    if (geteuid() != 0) command.insert(command.begin() + 1, {"--user", "--map-root-user"});
+    for (const std::string& arg : {std::string(BRINDLEWICK_SAVE_HOLDER), path, std::string("inner"), std::to_string(unseen)})
+        command.push_back(arg);
+
+    struct Case {
+        const char* name;
+        bool innerClosesLast;
+    };
+    for (const Case& c : {Case{"the inner save closes first", false}, Case{"the inner save closes last", true}}) {
+        SCOPED_TRACE(c.name);
+        Put(path, {'o', 'l', 'd', '\n'});
+        Holder inner(command);
+        ASSERT_TRUE(inner.Ready()) << "no save held in a pid namespace of its own (unshare)";
+        ASSERT_TRUE(fs::exists(Path(innerTemp)));
+        ASSERT_EQ(kill(unseen, 0), -1);
+        ASSERT_EQ(errno, ESRCH) << "process " << unseen << " runs here: the test cannot tell the lock from it";
+
+        std::string printed = Printed([&] {
+            if (ASys.WriteFile_Sys(path.c_str()) == 1) ASys.WriteString_Sys("outer");
+        });
+        EXPECT_TRUE(fs::exists(Path(innerTemp)));   // its sweep kept the held file
+        if (c.innerClosesLast) printed += Printed([] { ASys.CloseFile_Sys(); });
+        EXPECT_TRUE(inner.Finish());
+        printed += Printed([] { ASys.CloseFile_Sys(); });
+        EXPECT_EQ(printed, "");
+        const std::string last = c.innerClosesLast ? "inner\n" : "outer\n";
+        EXPECT_EQ(Read(path), Bytes(last.begin(), last.end()));
+        EXPECT_EQ(Names(), std::vector<std::string>{"Settings.sav"});
+    }
+}
+
+// The same with the process number made to look gone here: a save's temporary file renamed
+// to carry the number of an ended process. The next save keeps it while its save holds it, and
+// removes the unheld leftover of that number beside it; the held save then closes as usual.
+TEST_F(FilePrimitives, AHeldSaveKeepsItsFileThoughItsProcessLooksGone) {
+    const std::string path = Path("Settings.sav");
+    Put(path, {'o', 'l', 'd', '\n'});
+    const std::string dead = std::to_string(EndedChildPid());
+    Holder held({BRINDLEWICK_SAVE_HOLDER, path, "held"});
+    ASSERT_TRUE(held.Ready());
+    std::vector<std::string> names = Names();
+    ASSERT_EQ(names.size(), 2u);
+    const std::string heldTemp = Path(names.at(1));   // "Settings.sav.tmp-<its pid>-0"
+    const std::string disguised = Path("Settings.sav.tmp-" + dead + "-0");
+    ASSERT_EQ(std::rename(heldTemp.c_str(), disguised.c_str()), 0);
+    Put(Path("Settings.sav.tmp-" + dead + "-1"), {'d'});   // a leftover that nothing holds
+
+    ASSERT_EQ(ASys.WriteFile_Sys(path.c_str()), 1);
+    ASys.WriteInt_Sys(5);
+    ASys.CloseFile_Sys();
+    EXPECT_EQ(Read(path), (Bytes{5, 0, 0, 0}));
+    EXPECT_EQ(Names(), (std::vector<std::string>{"Settings.sav", "Settings.sav.tmp-" + dead + "-0"}));
+
+    ASSERT_EQ(std::rename(disguised.c_str(), heldTemp.c_str()), 0);
+    EXPECT_TRUE(held.Finish());
+    EXPECT_EQ(Read(path), (Bytes{'h', 'e', 'l', 'd', '\n'}));
+    EXPECT_EQ(Names(), std::vector<std::string>{"Settings.sav"});
 }
 
 // A save onto a full disk or into a folder that may not be written keeps the old file whole,
