@@ -229,7 +229,7 @@ public:
     void CloseFile_Sys();
 
     // ---- HTTP client and user name (http.cpp, platform.cpp) ----
-    // One GET of "/" + path from host ("name" or "name:port"); the framed payload of the
+    // One GET of "/" + path from host (as SplitHost takes it); the framed payload of the
     // reply goes to URLGrabbed. URLDataOld connects without the 3-second wait.
     void URLData(const char* host, const char* path);
     void URLDataOld(const char* host, const char* path);
@@ -345,6 +345,14 @@ std::string ScoreServerHost();
 // The text between the framing delimiters of a reply, after dropping every byte that is not
 // 32..127, CR or LF; "" without the opening delimiter, the rest without the closing one.
 std::string FramedPayload(const std::string& reply);
+// The payload URLData takes from these bytes of a reply (at most ReplyLimit of them): a
+// chunked body decoded first ("" when its chunking is broken), a body cut at its
+// Content-Length, then FramedPayload.
+std::string ReplyPayload(const std::string& bytes);
+// "name", "name:port", "[address]" or "[address]:port" (an IPv6 address goes in brackets)
+// into the name to look up and the port (HttpPort when none is given); false when the name is
+// empty or the port is not a number 1..65535.
+bool SplitHost(const std::string& host, std::string& name, std::string& port);
 
 // ---- the wall clock (platform.cpp) ----
 // Wall-clock milliseconds of a steady clock since the process started. Tests may point

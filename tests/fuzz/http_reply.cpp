@@ -1,5 +1,5 @@
 // Fuzz target: a score server's reply. The input is the whole byte stream a server sends back;
-// it is cut out with FramedPayload, and a loopback server of this process sends it to the
+// its payload is cut out with ReplyPayload (chunked or not), and a loopback server of this process sends it to the
 // game's own score exchange (SendScores), which reads the payload into the online tables.
 #include <netinet/in.h>
 #include <poll.h>
@@ -75,7 +75,7 @@ private:
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static ReplyServer server;
     MyGame& g = fuzz::LaunchedGame();
-    FramedPayload(std::string(reinterpret_cast<const char*>(data), size));
+    ReplyPayload(std::string(reinterpret_cast<const char*>(data), size));
     if (server.port == 0) return 0;
     setenv(ScoreHostVariable, server.Host().c_str(), 1);
     g.Option[OptOnlineName] = fuzz::NameCodes;

@@ -1,11 +1,14 @@
 // The HTTP client against a stand-in server on a free loopback port: the request bytes, the
 // payload between the framing delimiters in one piece or split over many, replies without a
-// delimiter, dropped bytes, the 64 KiB cut, a server that never answers or drips its reply, a
-// connection that never stands, a refused one, an unknown host; the core's escaping of the score
-// data and the configured score server.
+// delimiter, dropped bytes, the 64 KiB cut, chunked replies whole and broken, replies that end
+// at their length or last chunk on a connection the server keeps open, a server that never
+// answers or drips its reply, a connection that never stands, a refused one, an unknown host, a
+// server on ::1; how a host is split; the core's escaping of the score data and the configured
+// score server.
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <string>
@@ -33,6 +36,24 @@ std::string Printed(const std::function<void()>& f) {
     testing::internal::CaptureStdout();
     f();
     return testing::internal::GetCapturedStdout();
+}
+
+// The pieces as one text.
+std::string Joined(const std::vector<std::string>& pieces) {
+    std::string all;
+    for (const std::string& piece : pieces) all += piece;
+    return all;
+}
+
+// The chunks as a chunked body: each its size in hex and its bytes, then the last chunk.
+std::string Chunked(const std::vector<std::string>& chunks, const std::string& last = "0\r\n\r\n") {
+    std::string body;
+    char size[32];
+    for (const std::string& chunk : chunks) {
+        std::snprintf(size, sizeof size, "%zx\r\n", chunk.size());
+        body += size + chunk + "\r\n";
+    }
+    return body + last;
 }
 
 // A loopback port with nothing listening on it.
@@ -91,6 +112,196 @@ TEST(HttpClient, PayloadLiesBetweenTheDelimiters) {
         server.Reply(c.pieces);
         ASys.URLData(server.Host().c_str(), "p");
         EXPECT_EQ(ASys.URLGrabbed, c.payload);
+    }
+}
+
+const std::string ChunkedHead = "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nTransfer-Encoding: chunked\r\n\r\n";
+
+// A chunked reply is decoded before the delimiters are looked for, wherever its chunks and the
+// receives split it; a head that says nothing of chunks is read as it comes, head and all.
+TEST(HttpClient, AChunkedReplyIsDecodedBeforeThePayloadIsLookedFor) {
+    const std::string longText(5000, 'L');
+    const std::string split = Chunked({"xx[-\r", "\nDa", "ta-]hel", "lo\r\nwor", "ld[-\r\nEn", "d-]yy"});
+    struct Case {
+        const char* name;
+        std::vector<std::string> pieces;
+        std::string payload;
+    };
+    const Case cases[] = {
+        {"chunk boundaries inside the payload and both delimiters", {ChunkedHead + split}, "hello\r\nworld"},
+        {"the receives split the size lines too",
+         {ChunkedHead + split.substr(0, 1), split.substr(1, 4), split.substr(5, 17), split.substr(22)},
+         "hello\r\nworld"},
+        {"head and chunks apart", {ChunkedHead, Chunked({Open + "abc" + Close})}, "abc"},
+        {"a chunk longer than one receive", {ChunkedHead + Chunked({Open + longText, Close})}, longText},
+        {"upper-case hex, leading zeros, extensions and trailers",
+         {ChunkedHead + "00A;name=value;q=\"a;b\"\r\n" + Open + "\r\n00a ; x\r\nABCDEFGHIJ\r\n9\r\n" + Close +
+          "\r\n0;last\r\nChecksum: 1\r\nX-Other: 2\r\n\r\n"},
+         "ABCDEFGHIJ"},
+        {"line ends of a bare line feed", {ChunkedHead + "a\n" + Open + "\n3\nabc\n9\n" + Close + "\n0\n\n"}, "abc"},
+        {"header name and coding in any case, codings before chunked",
+         {"HTTP/1.1 200 OK\r\ntransfer-ENCODING:  x-first , Chunked \r\n\r\n" + Chunked({Open + "ok" + Close})},
+         "ok"},
+        {"chunked before a Content-Length",
+         {"HTTP/1.1 200 OK\r\nContent-Length: 3\r\nTransfer-Encoding: chunked\r\n\r\n" + Chunked({Open + "long", Close})},
+         "long"},
+        {"the server closes inside a chunk: what came of it", {ChunkedHead + "20\r\n" + Open + "part"}, "part"},
+        {"a coding after chunked: read as it came",
+         {"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked, x-last\r\n\r\n" + Chunked({Open + "a", "b" + Close})},
+         "a\r\na\r\nb"},   // the size line of the 10-byte chunk lands in the payload
+        {"no HTTP status line: read as it came",
+         {"XTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n" + Chunked({Open + "a", "b" + Close})},
+         "a\r\na\r\nb"},   // the size line of the 10-byte chunk lands in the payload
+        {"Content-Length not a number: read to the close",
+         {"HTTP/1.1 200 OK\r\nContent-Length: 2x\r\n\r\n" + Open + "whole" + Close}, "whole"},
+        {"two different Content-Lengths: read to the close",
+         {"HTTP/1.1 200 OK\r\nContent-Length: 20\r\nContent-Length: 21\r\n\r\n" + Open + "whole" + Close}, "whole"},
+    };
+    LoopbackServer server;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASys.URLGrabbed = "stale";
+        server.Reply(c.pieces);
+        ASys.URLData(server.Host().c_str(), "p");
+        EXPECT_EQ(ASys.URLGrabbed, c.payload);
+        EXPECT_EQ(ReplyPayload(Joined(c.pieces)), c.payload);
+    }
+}
+
+// Broken chunking gives no payload at all, however well framed the text in it looks, and
+// ends the exchange.
+TEST(HttpClient, BrokenChunkingGivesAnEmptyPayload) {
+    const std::string framed = Open + "looks fine" + Close;
+    struct Case {
+        const char* name;
+        std::string body;
+    };
+    const Case cases[] = {
+        {"a size that is no hex number", "zz\r\n" + framed + "\r\n0\r\n\r\n"},
+        {"a size line without digits", ";x=1\r\n" + framed + "\r\n0\r\n\r\n"},
+        {"a negative size", "-13\r\n" + framed + "\r\n0\r\n\r\n"},
+        {"a blank before the size", " 13\r\n" + framed + "\r\n0\r\n\r\n"},
+        {"a chunk longer than any reply", "FFFFFFFF\r\n" + framed},
+        {"a size of more digits than any number holds", "100000000000000000000000000000001\r\n" + framed},
+        {"a carriage return without its line feed", "13\r" + framed},
+        {"a chunk longer than its size", "5\r\n" + framed + "\r\n0\r\n\r\n"},
+        {"no line feed after the last chunk's empty line", Chunked({framed}, "0\r\n\rX")},
+    };
+    LoopbackServer server;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASys.URLGrabbed = "stale";
+        server.Reply({ChunkedHead + c.body});
+        ASys.URLData(server.Host().c_str(), "p");
+        EXPECT_EQ(ASys.URLGrabbed, "");
+        EXPECT_EQ(ReplyPayload(ChunkedHead + c.body), "");
+    }
+}
+
+// A server that keeps the connection open after its reply: the exchange ends as soon as the
+// Content-Length's bytes or the last chunk and its trailers are in, not at the reply deadline.
+TEST(HttpClient, AReplyEndsAtItsLengthOrLastChunkThoughTheServerKeepsTheConnection) {
+    // Far short of the 5-second reply deadline a client waiting for the close would take; the
+    // server holds the connection for 30.
+    constexpr double HangBoundSeconds = 3.0;
+    const std::string body = "xx" + Open + "kept open" + Close + "yy";
+    const std::string lengthHead = "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n";
+    const std::string chunks = Chunked({"xx" + Open + "kept", " open" + Close + "yy"}, "0\r\nX-Trailer: t\r\n\r\n");
+    struct Case {
+        const char* name;
+        std::vector<std::string> pieces;
+        std::string payload;
+    };
+    const Case cases[] = {
+        {"Content-Length", {lengthHead + body}, "kept open"},
+        {"Content-Length, the head's end and the body split over receives",
+         {lengthHead.substr(0, lengthHead.size() - 3), lengthHead.substr(lengthHead.size() - 3) + "xx[-\r", body.substr(5)},
+         "kept open"},
+        {"content-length in small letters with blanks",
+         {"HTTP/1.1 200 OK\r\ncontent-length:   " + std::to_string(body.size()) + " \r\n\r\n" + body}, "kept open"},
+        {"bytes past the length are not the reply", {lengthHead + body + Open + "more" + Close}, "kept open"},
+        {"a length of 0", {"HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n"}, ""},
+        {"chunked with trailers", {ChunkedHead + chunks}, "kept open"},
+        {"chunked, the last chunk split over receives",
+         {ChunkedHead + chunks.substr(0, chunks.size() - 5), chunks.substr(chunks.size() - 5)}, "kept open"},
+    };
+    LoopbackServer server;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASys.URLGrabbed = "stale";
+        server.Reply(c.pieces, LoopbackServer::PieceGapMs, LoopbackServer::After::Hold);
+        const auto start = std::chrono::steady_clock::now();
+        ASys.URLData(server.Host().c_str(), "p");
+        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        EXPECT_EQ(ASys.URLGrabbed, c.payload);
+        EXPECT_LT(seconds, HangBoundSeconds);
+        EXPECT_EQ(server.Request(), Request(server.Host(), "p"));   // the client left; the hold ended
+    }
+}
+
+// A server on the IPv6 loopback, its address in brackets; the Host header carries it as written.
+TEST(HttpClient, AServerOnTheIPv6LoopbackIsReachedByItsAddressInBrackets) {
+    LoopbackServer server(4, AF_INET6);
+    ASSERT_GT(server.port, 0) << "no socket on ::1";
+    const std::string host = "[::1]:" + std::to_string(server.port);
+    ASSERT_EQ(server.Host(), host);
+    server.Reply({Head + Open + "six" + Close});
+    ASys.URLData(host.c_str(), "p");
+    EXPECT_EQ(server.Request(), Request(host, "p"));
+    EXPECT_EQ(ASys.URLGrabbed, "six");
+
+    server.Reply({Head + Open + "old six" + Close});
+    ASys.URLDataOld(host.c_str(), "q");
+    EXPECT_EQ(server.Request(), Request(host, "q"));
+    EXPECT_EQ(ASys.URLGrabbed, "old six");
+
+    // Refused on ::1: the same line as on IPv4, the payload kept.
+    const int closed = [] {
+        LoopbackServer gone(4, AF_INET6);
+        return gone.port;
+    }();
+    const std::string refused = "[::1]:" + std::to_string(closed);
+    ASys.URLGrabbed = "previous";
+    EXPECT_EQ(Printed([&] { ASys.URLData(refused.c_str(), "p"); }), "\n-=Unable to Connect=-\n");
+    EXPECT_EQ(ASys.URLGrabbed, "previous");
+}
+
+TEST(HostSplit, NamesAndBracketedAddressesWithOrWithoutAPort) {
+    struct Case {
+        const char* host;
+        bool taken;
+        const char* name;
+        const char* port;
+    };
+    const Case cases[] = {
+        {"scores.example", true, "scores.example", "80"},
+        {"localhost:8556", true, "localhost", "8556"},
+        {"127.0.0.1:1", true, "127.0.0.1", "1"},
+        {"[::1]:8556", true, "::1", "8556"},
+        {"[::1]", true, "::1", "80"},
+        {"[fe80::1%lo]:65535", true, "fe80::1%lo", "65535"},
+        {"[scores.example]:9", true, "scores.example", "9"},
+        {"", false, "", ""},
+        {":8556", false, "", ""},
+        {"localhost:", false, "", ""},
+        {"localhost:0", false, "", ""},
+        {"localhost:65536", false, "", ""},
+        {"localhost:123456", false, "", ""},
+        {"localhost:80a", false, "", ""},
+        {"[::1", false, "", ""},
+        {"[]", false, "", ""},
+        {"[]:8556", false, "", ""},
+        {"[::1]:", false, "", ""},
+        {"[::1]8556", false, "", ""},
+        {"[::1]:http", false, "", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.host);
+        std::string name, port;
+        ASSERT_EQ(SplitHost(c.host, name, port), c.taken);
+        if (!c.taken) continue;
+        EXPECT_EQ(name, c.name);
+        EXPECT_EQ(port, c.port);
     }
 }
 

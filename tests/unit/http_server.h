@@ -1,7 +1,8 @@
-// A stand-in HTTP server for the client's tests: it listens on a free loopback port, takes one
-// connection at a time on a thread of its own, records the request and answers with the
-// pieces it is given, each sent and flushed on its own with a pause between them (short, or
-// as long as a test asks, to drip a reply), or with nothing at all until the client leaves.
+// A stand-in HTTP server for the client's tests: it listens on a free loopback port (127.0.0.1,
+// or ::1), takes one connection at a time on a thread of its own, records the request and
+// answers with the pieces it is given, each sent and flushed on its own with a pause between
+// them (short, or as long as a test asks, to drip a reply), then closes or holds the
+// connection open as a keep-alive server does; or answers nothing at all until the client leaves.
 #pragma once
 
 #include <arpa/inet.h>
@@ -22,18 +23,31 @@ class LoopbackServer {
 public:
     static constexpr int WaitMs = 15000;       // the longest the server waits for the client
     static constexpr int PieceGapMs = 40;      // between two pieces of a reply
+    static constexpr int HoldMs = 30000;       // a held connection stays open this long
 
-    explicit LoopbackServer(int backlog = 4) {
-        listener = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        address.sin_port = 0;
-        socklen_t length = sizeof address;
-        if (bind(listener, reinterpret_cast<sockaddr*>(&address), length) != 0 || listen(listener, backlog) != 0 ||
-            getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+    // What the server does with a connection once its reply is sent.
+    enum class After { Close, Hold };
+
+    explicit LoopbackServer(int backlog = 4, int family = AF_INET) : family(family) {
+        listener = socket(family, SOCK_STREAM, 0);
+        sockaddr_storage address{};
+        socklen_t length;
+        if (family == AF_INET6) {
+            auto& six = reinterpret_cast<sockaddr_in6&>(address);
+            six.sin6_family = AF_INET6;
+            six.sin6_addr = in6addr_loopback;
+            length = sizeof six;
+        } else {
+            auto& four = reinterpret_cast<sockaddr_in&>(address);
+            four.sin_family = AF_INET;
+            four.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+            length = sizeof four;
+        }
+        if (listener < 0 || bind(listener, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+            listen(listener, backlog) != 0 || getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0)
             return;
-        port = ntohs(address.sin_port);
+        port = ntohs(family == AF_INET6 ? reinterpret_cast<sockaddr_in6&>(address).sin6_port
+                                        : reinterpret_cast<sockaddr_in&>(address).sin_port);
     }
     ~LoopbackServer() {
         Join();
@@ -42,20 +56,22 @@ public:
     LoopbackServer(const LoopbackServer&) = delete;
     LoopbackServer& operator=(const LoopbackServer&) = delete;
 
-    std::string Host() const { return "127.0.0.1:" + std::to_string(port); }
+    std::string Host() const { return (family == AF_INET6 ? "[::1]:" : "127.0.0.1:") + std::to_string(port); }
 
-    // The next connection gets these pieces, gapMs apart, then the server closes it. A client
-    // that leaves early ends the reply at once.
-    void Reply(std::vector<std::string> pieces, int gapMs = PieceGapMs) {
+    // The next connection gets these pieces, gapMs apart, then the server closes it, or holds
+    // it open for HoldMs. A client that leaves early ends the reply, or the hold, at once.
+    void Reply(std::vector<std::string> pieces, int gapMs = PieceGapMs, After after = After::Close) {
         Join();
-        worker = std::thread([this, pieces, gapMs] {
+        worker = std::thread([this, pieces, gapMs, after] {
             const int fd = Accept();
             if (fd < 0) return;
             request = ReadHead(fd);
             const int one = 1;
             setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+            bool open = true;
             for (const std::string& piece : pieces)
-                if (!SendAll(fd, piece) || !Pause(fd, gapMs)) break;
+                if (!(open = SendAll(fd, piece) && Pause(fd, gapMs))) break;
+            if (open && after == After::Hold) Pause(fd, HoldMs);
             shutdown(fd, SHUT_WR);
             close(fd);
         });
@@ -121,6 +137,7 @@ private:
         return ready == 0;
     }
 
+    int family;
     int listener = -1;
     std::thread worker;
     std::string request;
