@@ -27,6 +27,13 @@ const std::string Close = "[-\r\nEnd-]";
 // A name whose 70-character label no resolver accepts: the lookup fails without a query.
 const std::string UnknownHost = std::string(70, 'q') + ".invalid";
 
+// A reply the test server sends in pieces (one send each) and the payload the client must find.
+struct ReplyCase {
+    const char* name;
+    std::vector<std::string> pieces;
+    std::string payload;
+};
+
 std::string Request(const std::string& host, const std::string& path) {
     return "GET /" + path + " HTTP/1.1\r\nHost: " + host + "\r\nConnection: close\r\n\r\n";
 }
@@ -43,6 +50,21 @@ std::string Joined(const std::vector<std::string>& pieces) {
     std::string all;
     for (const std::string& piece : pieces) all += piece;
     return all;
+}
+
+// Each reply through a fetch from the loopback server and through the reading of the whole
+// text at once: both find the same payload.
+template <std::size_t N>
+void ExpectPayloads(const ReplyCase (&cases)[N]) {
+    LoopbackServer server;
+    for (const ReplyCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASys.URLGrabbed = "stale";
+        server.Reply(c.pieces);
+        ASys.URLData(server.Host().c_str(), "p");
+        EXPECT_EQ(ASys.URLGrabbed, c.payload);
+        EXPECT_EQ(ReplyPayload(Joined(c.pieces)), c.payload);
+    }
 }
 
 // The chunks as a chunked body: each its size in hex and its bytes, then the last chunk.
@@ -85,12 +107,7 @@ TEST(HttpClient, SendsExactlyTheRequestLineAndTwoHeaders) {
 
 TEST(HttpClient, PayloadLiesBetweenTheDelimiters) {
     const std::string longText(5000, 'L');
-    struct Case {
-        const char* name;
-        std::vector<std::string> pieces;
-        std::string payload;
-    };
-    const Case cases[] = {
+    const ReplyCase cases[] = {
         {"in one piece", {Head + "xx" + Open + "12{ab" + Close + "yy"}, "12{ab"},
          {"split over pieces, the delimiters too",
          {Head + "xx[-\r\nDa", "ta-]hel", "lo\r\nwor", "ld[-\r\nEn", "d-]yy"},
@@ -105,14 +122,7 @@ TEST(HttpClient, PayloadLiesBetweenTheDelimiters) {
         {"empty payload", {Head + Open + Close}, ""},
         {"the server closes without a word", {}, ""},
     };
-    LoopbackServer server;
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        ASys.URLGrabbed = "stale";
-        server.Reply(c.pieces);
-        ASys.URLData(server.Host().c_str(), "p");
-        EXPECT_EQ(ASys.URLGrabbed, c.payload);
-    }
+    ExpectPayloads(cases);
 }
 
 const std::string ChunkedHead = "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nTransfer-Encoding: chunked\r\n\r\n";
@@ -122,12 +132,7 @@ const std::string ChunkedHead = "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\n
 TEST(HttpClient, AChunkedReplyIsDecodedBeforeThePayloadIsLookedFor) {
     const std::string longText(5000, 'L');
     const std::string split = Chunked({"xx[-\r", "\nDa", "ta-]hel", "lo\r\nwor", "ld[-\r\nEn", "d-]yy"});
-    struct Case {
-        const char* name;
-        std::vector<std::string> pieces;
-        std::string payload;
-    };
-    const Case cases[] = {
+    const ReplyCase cases[] = {
         {"chunk boundaries inside the payload and both delimiters", {ChunkedHead + split}, "hello\r\nworld"},
         {"the receives split the size lines too",
          {ChunkedHead + split.substr(0, 1), split.substr(1, 4), split.substr(5, 17), split.substr(22)},
@@ -157,15 +162,7 @@ TEST(HttpClient, AChunkedReplyIsDecodedBeforeThePayloadIsLookedFor) {
         {"two different Content-Lengths: read to the close",
          {"HTTP/1.1 200 OK\r\nContent-Length: 20\r\nContent-Length: 21\r\n\r\n" + Open + "whole" + Close}, "whole"},
     };
-    LoopbackServer server;
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        ASys.URLGrabbed = "stale";
-        server.Reply(c.pieces);
-        ASys.URLData(server.Host().c_str(), "p");
-        EXPECT_EQ(ASys.URLGrabbed, c.payload);
-        EXPECT_EQ(ReplyPayload(Joined(c.pieces)), c.payload);
-    }
+    ExpectPayloads(cases);
 }
 
 // Broken chunking gives no payload at all, however well framed the text in it looks, and
@@ -207,12 +204,7 @@ TEST(HttpClient, AReplyEndsAtItsLengthOrLastChunkThoughTheServerKeepsTheConnecti
     const std::string body = "xx" + Open + "kept open" + Close + "yy";
     const std::string lengthHead = "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n";
     const std::string chunks = Chunked({"xx" + Open + "kept", " open" + Close + "yy"}, "0\r\nX-Trailer: t\r\n\r\n");
-    struct Case {
-        const char* name;
-        std::vector<std::string> pieces;
-        std::string payload;
-    };
-    const Case cases[] = {
+    const ReplyCase cases[] = {
         {"Content-Length", {lengthHead + body}, "kept open"},
         {"Content-Length, the head's end and the body split over receives",
          {lengthHead.substr(0, lengthHead.size() - 3), lengthHead.substr(lengthHead.size() - 3) + "xx[-\r", body.substr(5)},
@@ -226,7 +218,7 @@ TEST(HttpClient, AReplyEndsAtItsLengthOrLastChunkThoughTheServerKeepsTheConnecti
          {ChunkedHead + chunks.substr(0, chunks.size() - 5), chunks.substr(chunks.size() - 5)}, "kept open"},
     };
     LoopbackServer server;
-    for (const Case& c : cases) {
+    for (const ReplyCase& c : cases) {
         SCOPED_TRACE(c.name);
         ASys.URLGrabbed = "stale";
         server.Reply(c.pieces, LoopbackServer::PieceGapMs, LoopbackServer::After::Hold);
