@@ -1,7 +1,7 @@
 // The score server's HTTP layer on cpp-httplib: the wait for each request
 // away from the workers and the time a connection may take to send it,
 // routing, the request-line limit, error replies, the request log and a
-// stop that answers every request that has arrived.
+// stop that answers every request that has arrived, within a deadline.
 #include "http_server.h"
 
 #include <httplib.h>
@@ -28,6 +28,11 @@ constexpr int ListenBacklog = 128;
 // headers. The game sends its whole request at once, right after connecting.
 constexpr std::chrono::milliseconds RequestHeadLimit{2000};
 constexpr std::chrono::milliseconds WriteTimeout{5000};
+// From the start of a stop, the time the requests that have arrived have to
+// be stored, all together, while another process holds the database; those
+// still waiting then are answered 503. No longer than the busy wait of one
+// request, so that the whole stop stays well within 10 seconds.
+constexpr std::chrono::milliseconds StopStoreLimit{5000};
 constexpr std::size_t MaxBodyBytes = 0;  // a score request is a GET with no body
 
 // How the log names refusals: "<status> refused: <reason>" for a request
@@ -288,6 +293,9 @@ bool ScoreHttpServer::Run() {
 }
 
 void ScoreHttpServer::Stop() {
+  // First, so that a request already waiting for a held database counts
+  // from now too.
+  impl_->service.StopBy(ScoreStore::Clock::now() + StopStoreLimit);
   std::unique_lock<std::mutex> lock(impl_->mutex);
   impl_->stopRequested = true;
   // httplib only stops a loop that has started; wait until it has, or until

@@ -27,8 +27,10 @@ class ScoreHttpServer {
 
   // Ends Run from any thread: stops accepting, answers every request that
   // has arrived (also one still waiting for a worker) and closes the
-  // connections still waiting for their head. Also safe before Run starts
-  // (Run then returns at once).
+  // connections still waiting for their head. While another process holds
+  // the database, the requests share 5 seconds from here to be stored; those
+  // not stored by then are answered 503 ("server stopping"). Also safe
+  // before Run starts (Run then returns at once).
   void Stop();
 
  private:

@@ -116,6 +116,8 @@ ServiceReply ScoreService::HandleScores(const std::string& query,
       return Refuse("too many new players from this address", StatusTooManyRequests);
     case ScoreStore::SubmitResult::Failed:
       return {StatusServerError, "storage error\n", "storage error: " + error};
+    case ScoreStore::SubmitResult::Stopping:
+      return Refuse("server stopping", StatusServiceUnavailable);
   }
 
   std::string line = "stored '" + record.name + "' (" + record.userId + "):";

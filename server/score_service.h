@@ -18,6 +18,7 @@ constexpr int StatusMethodNotAllowed = 405;
 constexpr int StatusUriTooLong = 414;
 constexpr int StatusTooManyRequests = 429;
 constexpr int StatusServerError = 500;
+constexpr int StatusServiceUnavailable = 503;
 
 struct ServiceReply {
   int status = StatusOk;
@@ -38,6 +39,10 @@ class ScoreService {
   // player limit does not apply.
   ServiceReply HandleScores(const std::string& query);
   ServiceReply HandleScores(const std::string& query, const std::string& clientAddress);
+
+  // The server is stopping: a submission not stored by `deadline` is
+  // answered 503 ("server stopping") and stores nothing (ScoreStore::StopBy).
+  void StopBy(ScoreStore::Clock::time_point deadline) { store_.StopBy(deadline); }
 
  private:
   ServiceReply Refuse(const std::string& reason, int status = StatusBadRequest) const;

@@ -7,11 +7,22 @@
 
 #include <algorithm>
 #include <chrono>
+#include <iterator>
+#include <thread>
 
 namespace scores {
 namespace {
 
-constexpr int BusyTimeoutMs = 5000;
+constexpr std::chrono::milliseconds BusyTimeout{5000};
+// The pauses of a busy wait, longer as it goes on (SQLite's own busy
+// time-out waits so); the last repeats. Each is cut short at the wait's end.
+constexpr std::chrono::milliseconds BusySteps[] = {
+    std::chrono::milliseconds(1),  std::chrono::milliseconds(2),
+    std::chrono::milliseconds(5),  std::chrono::milliseconds(10),
+    std::chrono::milliseconds(15), std::chrono::milliseconds(20),
+    std::chrono::milliseconds(25), std::chrono::milliseconds(25),
+    std::chrono::milliseconds(25), std::chrono::milliseconds(50),
+    std::chrono::milliseconds(50), std::chrono::milliseconds(100)};
 
 constexpr char SchemaSql[] =
     "CREATE TABLE IF NOT EXISTS players ("
@@ -61,6 +72,10 @@ bool StepDone(sqlite3_stmt* statement) {
   return rc == SQLITE_DONE;
 }
 
+// Whether the connection's last failure was another connection holding the
+// database (SQLITE_BUSY and its extended codes).
+bool HeldElsewhere(sqlite3* db) { return (sqlite3_extended_errcode(db) & 0xff) == SQLITE_BUSY; }
+
 }  // namespace
 
 void ScoreStore::StatementDeleter::operator()(sqlite3_stmt* statement) const {
@@ -105,7 +120,7 @@ bool ScoreStore::Open(const std::string& path, std::string& error) {
     Release();
     return false;
   }
-  sqlite3_busy_timeout(db_, BusyTimeoutMs);
+  sqlite3_busy_handler(db_, &ScoreStore::BusyWait, this);
 
   bool ok = true;
   sqlite3_stmt* mode = nullptr;
@@ -162,6 +177,36 @@ void ScoreStore::Release() {
   db_ = nullptr;
 }
 
+void ScoreStore::StopBy(Clock::time_point deadline) {
+  const Clock::rep wanted = deadline.time_since_epoch().count();
+  Clock::rep current = stopBy_.load();
+  while (wanted < current && !stopBy_.compare_exchange_weak(current, wanted)) {
+  }
+}
+
+bool ScoreStore::Stopping() const {
+  return stopBy_.load() != Clock::duration::max().count();
+}
+
+bool ScoreStore::PastStopDeadline() const {
+  return Clock::now().time_since_epoch().count() >= stopBy_.load();
+}
+
+int ScoreStore::BusyWait(void* data, int count) {
+  ScoreStore& store = *static_cast<ScoreStore*>(data);
+  const Clock::time_point now = Clock::now();
+  if (count == 0) store.busySince_ = now;
+  // Once the stop has begun, its deadline alone ends the wait, so that a
+  // request that was already waiting is stored or refused with the rest.
+  const Clock::time_point end =
+      store.Stopping() ? Clock::time_point(Clock::duration(store.stopBy_.load()))
+                       : store.busySince_ + BusyTimeout;
+  if (now >= end) return 0;
+  const std::size_t step = std::min<std::size_t>(count, std::size(BusySteps) - 1);
+  std::this_thread::sleep_for(std::min<Clock::duration>(BusySteps[step], end - now));
+  return 1;
+}
+
 bool ScoreStore::Submit(const ScoreRecord& record, OnlineBoards& top, std::string& error) {
   return Submit(record, NewPlayerGate(), top, error) == SubmitResult::Stored;
 }
@@ -174,9 +219,10 @@ ScoreStore::SubmitResult ScoreStore::Submit(const ScoreRecord& record,
     error = "database not open";
     return SubmitResult::Failed;
   }
+  if (PastStopDeadline()) return SubmitResult::Stopping;
   if (!StepDone(begin_.get())) {
     error = LastError();
-    return SubmitResult::Failed;
+    return Stopping() && HeldElsewhere(db_) ? SubmitResult::Stopping : SubmitResult::Failed;
   }
   // The check and the insert share the transaction and the lock, so two
   // requests for one new player cannot both pass as known.
@@ -191,9 +237,10 @@ ScoreStore::SubmitResult ScoreStore::Submit(const ScoreRecord& record,
     return SubmitResult::Stored;
   }
   if (error.empty()) error = LastError();
+  const bool stopped = Stopping() && HeldElsewhere(db_);
   // A failed COMMIT may already have ended the transaction; ROLLBACK is then a no-op error.
   if (!sqlite3_get_autocommit(db_)) StepDone(rollback_.get());
-  return SubmitResult::Failed;
+  return stopped ? SubmitResult::Stopping : SubmitResult::Failed;
 }
 
 bool ScoreStore::KnownPlayer(const ScoreRecord& record, bool& known, std::string& error) {

@@ -1,9 +1,13 @@
 // The score database: bests kept per player and board, the latest name shown,
-// ranking and its ties, persistence across reopening, WAL mode.
+// ranking and its ties, persistence across reopening, WAL mode, and the
+// stop's deadline for submissions.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
+#include <chrono>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "game_client.h"
 #include "score_store.h"
@@ -84,6 +88,53 @@ TEST(ScoreStore, OpenReportsAFolderThatDoesNotExist) {
   EXPECT_FALSE(error.empty());
   OnlineBoards top;
   EXPECT_FALSE(store.Submit(GameRecord("AAA", "Nobody      ", {1, 1, 1}), top, error));
+}
+
+// From the stop's deadline on, a submission neither waits for a database
+// another connection holds nor begins, and stores nothing; before it, a free
+// database stores as ever.
+TEST(ScoreStore, StopDeadlineEndsSubmissionsAndTheirWaitForAHeldDatabase) {
+  using Result = ScoreStore::SubmitResult;
+  struct Case {
+    const char* name;
+    bool held;                     // another connection holds the write lock
+    std::vector<long long> stops;  // StopBy calls, in ms from now
+    Result result;
+  };
+  const Case cases[] = {
+      {"free, deadline ahead", false, {60000}, Result::Stored},
+      {"free, deadline passed", false, {-1}, Result::Stopping},
+      {"held, deadline passed", true, {-1}, Result::Stopping},
+      // The busy wait ends at the deadline, not at its own time-out.
+      {"held until the deadline", true, {300}, Result::Stopping},
+      {"a later stop keeps the earlier deadline", false, {-1, 60000}, Result::Stopping},
+  };
+  for (const Case& c : cases) {
+    TempFolder dir;
+    ASSERT_TRUE(dir.Made());
+    const std::string path = dir.Path() + "/scores.db";
+    ScoreStore store;
+    std::string error;
+    ASSERT_TRUE(store.Open(path, error)) << error;
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &other), SQLITE_OK);
+    if (c.held) {
+      ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE;", nullptr, nullptr, nullptr), SQLITE_OK);
+    }
+    for (long long ms : c.stops)
+      store.StopBy(ScoreStore::Clock::now() + std::chrono::milliseconds(ms));
+
+    OnlineBoards top;
+    EXPECT_EQ(store.Submit(GameRecord("LATE", "Late        ", {7, 0, 0}),
+                           ScoreStore::NewPlayerGate(), top, error),
+              c.result)
+        << c.name << ": " << error;
+    sqlite3_exec(other, "COMMIT;", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+    store.Close();
+    EXPECT_EQ(QueryCount(path, "SELECT COUNT(*) FROM players"), c.result == Result::Stored ? 1 : 0)
+        << c.name;
+  }
 }
 
 }  // namespace
