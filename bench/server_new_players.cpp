@@ -3,7 +3,8 @@
 // The table beside the one it replaced (OldNewPlayerTable below, swept only when it had doubled),
 // in one process, interleaved rounds: after each phase the worst single check in the thread's
 // processor time (another process's turn on a busy machine does not count), the mean check, the
-// table's entries and its heap bytes (mallinfo2), and the ratios old / new.
+// table's entries and its heap bytes (mallinfo2), and how the new compares with the old, read
+// as "N× faster" or "N× slower" (smaller or larger for memory).
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 #include <time.h>
@@ -225,7 +226,22 @@ double Median(const std::vector<Run>& runs, int phase, double Figures::*field) {
   return v.empty() ? 0 : v[v.size() / 2];
 }
 
-double Ratio(double old, double now) { return now > 0 ? old / now : 0; }
+// How the new table compares with the old, so that a slowdown reads as one: "19.8× faster",
+// "21.1× slower" (or smaller / larger for memory); "-" when there is nothing to compare.
+std::string Compared(double old, double now, const char* better, const char* worse) {
+  if (old <= 0 || now <= 0) return "-";
+  char text[48];
+  if (old >= now)
+    std::snprintf(text, sizeof text, "%.1f\u00d7 %s", old / now, better);
+  else
+    std::snprintf(text, sizeof text, "%.1f\u00d7 %s", now / old, worse);
+  return text;
+}
+std::string Speed(double old, double now) { return Compared(old, now, "faster", "slower"); }
+std::string Size(double old, double now) { return Compared(old, now, "smaller", "larger"); }
+
+// printf pads by bytes: "×" takes two of them for one column.
+constexpr int RatioWidth = 15;
 
 }  // namespace
 
@@ -239,25 +255,26 @@ int main(int argc, char** argv) {
   benchmark::Shutdown();
 
   std::printf("\nnew-player table, %d new players a minute per address; median of %d interleaved "
-              "rounds; ratio = old / new\n",
+              "rounds; old, new and how new compares with old\n",
               PerMinute, Rounds);
-  std::printf("%-31s %25s %19s %23s %17s %27s\n", "after", "worst check us (ratio)",
-              "under store lock us", "mean check ns (ratio)", "entries", "heap MB (ratio)");
+  std::printf("%-31s %32s %19s %30s %17s %32s\n", "after", "worst check us", "under store lock us",
+              "mean check ns", "entries", "heap MB");
   for (int p = 0; p < PhaseCount; p++) {
     auto old = [p](double Figures::*f) { return Median(OldRuns, p, f); };
     auto now = [p](double Figures::*f) { return Median(NewRuns, p, f); };
     std::printf("%-31s", Phases[p].name);
     if (Phases[p].requests == 0)
-      std::printf(" %25s %19s %23s", "-", "-", "-");
+      std::printf(" %32s %19s %30s", "-", "-", "-");
     else
-      std::printf(" %8.1f %7.1f %7.1fx %9.1f %9.1f %7.0f %6.0f %7.1fx", old(&Figures::worstUs),
-                  now(&Figures::worstUs), Ratio(old(&Figures::worstUs), now(&Figures::worstUs)),
+      std::printf(" %8.1f %8.1f %*s %9.1f %9.1f %7.0f %7.0f %*s", old(&Figures::worstUs),
+                  now(&Figures::worstUs), RatioWidth,
+                  Speed(old(&Figures::worstUs), now(&Figures::worstUs)).c_str(),
                   old(&Figures::worstLockedUs), now(&Figures::worstLockedUs),
-                  old(&Figures::meanNs), now(&Figures::meanNs),
-                  Ratio(old(&Figures::meanNs), now(&Figures::meanNs)));
-    std::printf(" %8.0f %8.0f %8.1f %8.1f %7.1fx\n", old(&Figures::entries), now(&Figures::entries),
-                old(&Figures::bytes) / BytesPerMB, now(&Figures::bytes) / BytesPerMB,
-                Ratio(old(&Figures::bytes), now(&Figures::bytes)));
+                  old(&Figures::meanNs), now(&Figures::meanNs), RatioWidth,
+                  Speed(old(&Figures::meanNs), now(&Figures::meanNs)).c_str());
+    std::printf(" %8.0f %8.0f %8.1f %8.1f %*s\n", old(&Figures::entries), now(&Figures::entries),
+                old(&Figures::bytes) / BytesPerMB, now(&Figures::bytes) / BytesPerMB, RatioWidth,
+                Size(old(&Figures::bytes), now(&Figures::bytes)).c_str());
   }
   return 0;
 }

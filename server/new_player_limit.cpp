@@ -1,7 +1,8 @@
 // The rolling-minute cap on new players per client address: per address the
 // times of its latest new players (no more than the quota), and queues of
 // the admissions in time order, from which each request forgets a few that
-// are a minute old, so the table shrinks again as soon as a flood is over.
+// are a minute old. So after a flood the table shrinks as requests go on,
+// at most ExpiredPerCall addresses a request; with no requests it stays.
 #include "new_player_limit.h"
 
 #include <arpa/inet.h>
@@ -64,19 +65,6 @@ void NewPlayerLimit::CountLocked(Part& part, const std::string& key,
   }
   address.queued++;
   part.queue.push_back({now, &entry});
-}
-
-bool NewPlayerLimit::Admit(const std::string& address) {
-  if (!Enabled()) return true;
-  Expire();
-  const std::string key = LimitKey(address);
-  Part& part = PartOf(key);
-  const Clock::time_point now = now_();
-  std::lock_guard<std::mutex> lock(part.mutex);
-  ExpireLocked(part, now);
-  if (!AllowsLocked(part, key, now)) return false;
-  CountLocked(part, key, now);
-  return true;
 }
 
 void NewPlayerLimit::Expire() {

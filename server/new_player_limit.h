@@ -35,16 +35,15 @@ class NewPlayerLimit {
 
   bool Enabled() const { return perMinute_ > 0; }
 
-  // Counts one new player for `address` and returns true, or returns false
-  // (counting nothing) when the address added its quota in the last minute.
-  // Expire, then Allows and Count of its key as one step.
-  bool Admit(const std::string& address);
+  // While the limit is Enabled, each request calls Expire and LimitKey of
+  // its address before the store's lock; a player the store does not know
+  // calls Allows under that lock and, once the player is stored, Count.
 
   // Forgets the oldest admissions that are a minute old, at most
   // ExpiredPerCall of them from one part of the table (the next part on the
   // next call), and every address left with none. Each request calls it
-  // once, before the store's lock, so the table shrinks as time passes with
-  // the traffic and no call does more than a fixed amount.
+  // once, before the store's lock, so the table shrinks as requests go on
+  // and no call does more than a fixed amount.
   void Expire();
 
   // Whether the address of `key` (a LimitKey) may add a new player now.

@@ -37,6 +37,17 @@ constexpr char MissingField[] = "-=+=-";
 
 }  // namespace
 
+bool LocalAddressUsable(const std::string& address) {
+  sockaddr_in source{};
+  source.sin_family = AF_INET;
+  if (::inet_pton(AF_INET, address.c_str(), &source.sin_addr) != 1) return false;
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  if (fd < 0) return false;
+  const bool bound = ::bind(fd, reinterpret_cast<sockaddr*>(&source), sizeof source) == 0;
+  ::close(fd);
+  return bound;
+}
+
 int ConnectLoopback(int port, const std::string& from) {
   const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
   if (fd < 0) return -1;

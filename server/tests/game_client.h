@@ -30,6 +30,10 @@ struct GameReply {
   std::string payload;    // what the game's framing scan keeps
 };
 
+// Whether a socket of this machine can be bound to `address` (a container
+// may give loopback 127.0.0.1 alone).
+bool LocalAddressUsable(const std::string& address);
+
 // A connection to the server on LoopbackHost:port made as the game makes it
 // (a connect that may take 3 s), from the address `from`; -1 when it cannot
 // be made. It sets no time-out on receiving: GameFetch and RawFetch wait in

@@ -74,6 +74,9 @@ TEST_F(NewPlayersTest, SixtyFirstNewPlayerFromOneAddressIsRefusedAndNotStored) {
   EXPECT_EQ(ReadGameBoards(known.payload)[0].entries[0].score, 5000);
 
   // Another address has a minute of its own.
+  if (!LocalAddressUsable(OtherLoopbackHost))
+    GTEST_SKIP() << "no second loopback address: " << OtherLoopbackHost
+                 << " cannot be bound here, so another address's own minute is not tried";
   EXPECT_EQ(Send("NEIGHBOUR", 10, OtherLoopbackHost).status, StatusOk);
   EXPECT_EQ(Count("SELECT COUNT(*) FROM players WHERE user_id = 'NEIGHBOUR'"), 1);
   EXPECT_EQ(Count("SELECT COUNT(*) FROM players WHERE user_id = 'LATECOMER'"), 0);

@@ -129,12 +129,6 @@ TEST(RefusalLog, AFloodOfRefusalsTakesAFewLinesWhoseCountsAddUp) {
   EXPECT_EQ(CountOf(log, "\n"), 1 + stored + refusalLines) << log;
 }
 
-}  // namespace
-}  // namespace scores
-
-namespace scores {
-namespace {
-
 TEST(RefusalLog, CountsAreWrittenAsTheServerRunsAndALoneRefusalAtOnce) {
   constexpr milliseconds ShortInterval{200};
   LoopbackServer server(LoopbackSettings{DefaultNewPlayersPerMinute, nullptr, ShortInterval});
