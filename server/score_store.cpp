@@ -13,16 +13,13 @@
 namespace scores {
 namespace {
 
-constexpr std::chrono::milliseconds BusyTimeout{5000};
+using namespace std::chrono_literals;
+
+constexpr std::chrono::milliseconds BusyTimeout = 5000ms;
 // The pauses of a busy wait, longer as it goes on (SQLite's own busy
 // time-out waits so); the last repeats. Each is cut short at the wait's end.
-constexpr std::chrono::milliseconds BusySteps[] = {
-    std::chrono::milliseconds(1),  std::chrono::milliseconds(2),
-    std::chrono::milliseconds(5),  std::chrono::milliseconds(10),
-    std::chrono::milliseconds(15), std::chrono::milliseconds(20),
-    std::chrono::milliseconds(25), std::chrono::milliseconds(25),
-    std::chrono::milliseconds(25), std::chrono::milliseconds(50),
-    std::chrono::milliseconds(50), std::chrono::milliseconds(100)};
+constexpr std::chrono::milliseconds BusySteps[] = {1ms,  2ms,  5ms,  10ms, 15ms, 20ms,
+                                                   25ms, 25ms, 25ms, 50ms, 50ms, 100ms};
 
 constexpr char SchemaSql[] =
     "CREATE TABLE IF NOT EXISTS players ("
