@@ -148,7 +148,8 @@ Connection ConnectFirst(const addrinfo* addresses) {
                 result.sock = std::move(attempt);
                 break;
             }
-            if (errno != EINPROGRESS) continue;   // failed at once: the next at once
+            // Failed at once: the next at once. (A signal leaves the connect going on.)
+            if (errno != EINPROGRESS && errno != EINTR) continue;
             pending.push_back(std::move(attempt));
             nextStart = After(AttemptDelayMs);
         }
