@@ -252,7 +252,7 @@ TEST(HttpClient, InterimHeadsArePassedOverAndTheFinalHeadFramesTheBody) {
     const std::string hints =
         "HTTP/1.1 103 Early Hints\r\nLink: </a.css>; rel=preload; as=style\r\nLink: </b.js>; rel=preload\r\n\r\n";
     const std::string all = go + hints + ChunkedHead + body;
-    const std::string final = Open + "final" + Close;
+    const std::string framed = Open + "final" + Close;
     const ReplyCase cases[] = {
         {"100 Continue, then a chunked reply", {go + ChunkedHead + body}, "final"},
         {"103 Early Hints with its own lines, then a chunked reply", {hints + ChunkedHead + body}, "final"},
@@ -266,7 +266,7 @@ TEST(HttpClient, InterimHeadsArePassedOverAndTheFinalHeadFramesTheBody) {
           "final" + Close},
          "final"},
         {"an interim head, then a Content-Length",
-         {hints + "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(final.size()) + "\r\n\r\n" + final + Open + "more"},
+         {hints + "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(framed.size()) + "\r\n\r\n" + framed + Open + "more"},
          "final"},
         {"101 Switching Protocols: what follows is read as it came",
          {"HTTP/1.1 101 Switching Protocols\r\nUpgrade: x\r\nConnection: Upgrade\r\n\r\n" + ChunkedHead +
