@@ -332,7 +332,8 @@ bool ReplaceFileWith(const char* path, const std::vector<unsigned char>& bytes);
 constexpr int WebBufferSize = 10000;          // bytes asked of one receive
 constexpr int ReplyLimit = 64 * 1024;         // a longer reply is cut here
 constexpr int HttpPort = 80;                  // when the host names no port
-constexpr int ConnectWaitMs = 3000;           // wait for a non-blocking connect
+constexpr int ConnectWaitMs = 3000;           // wait for a non-blocking connect, all addresses
+constexpr int AttemptDelayMs = 250;           // before the next address's connect starts
 constexpr int ReceiveTimeoutMs = 5000;        // wait for the whole reply after the request
 constexpr const char* PayloadOpen = "[-\r\nData-]";
 constexpr const char* PayloadClose = "[-\r\nEnd-]";
@@ -345,14 +346,21 @@ std::string ScoreServerHost();
 // The text between the framing delimiters of a reply, after dropping every byte that is not
 // 32..127, CR or LF; "" without the opening delimiter, the rest without the closing one.
 std::string FramedPayload(const std::string& reply);
-// The payload URLData takes from these bytes of a reply (at most ReplyLimit of them): a
-// chunked body decoded first ("" when its chunking is broken), a body cut at its
-// Content-Length, then FramedPayload.
+// The payload URLData takes from these bytes of a reply (at most ReplyLimit of them): interim
+// 1xx heads passed over, then, as the final head says, a chunked body decoded as far as it
+// came ("" when its chunking is broken) or a body cut at its Content-Length, then FramedPayload.
 std::string ReplyPayload(const std::string& bytes);
 // "name", "name:port", "[address]" or "[address]:port" (an IPv6 address goes in brackets)
 // into the name to look up and the port (HttpPort when none is given); false when the name is
 // empty or the port is not a number 1..65535.
 bool SplitHost(const std::string& host, std::string& name, std::string& port);
+// URLData's exchange once the host is looked up to addresses: their connects race (the
+// families taking turns; the next starts AttemptDelayMs after the last while none has
+// connected, at once when one fails; ConnectWaitMs in all), the request goes to the first to
+// connect with host in its Host header, and the reply's payload to grabbed. When none connects
+// it prints "\n-=Unable to Connect=-\n" and leaves grabbed as it was.
+struct addrinfo;
+void FetchFromFirstToConnect(const addrinfo* addresses, const std::string& host, const char* path, std::string& grabbed);
 
 // ---- the wall clock (platform.cpp) ----
 // Wall-clock milliseconds of a steady clock since the process started. Tests may point

@@ -1,8 +1,9 @@
 // The backend's HTTP client: one GET over a POSIX TCP socket to the first of the host's
-// addresses that connects, the reply read until its head's Content-Length or last chunk says it
-// is whole, else until the server closes (at most ReplyLimit bytes, within ReceiveTimeoutMs of
-// the request in all), a chunked body decoded, and the payload taken from between the framing
-// delimiters. Also where the score server's host is configured.
+// addresses to connect (their connects raced, a quarter second apart, within one 3 s), the
+// reply read past any interim 1xx heads until its final head's Content-Length or last chunk
+// says it is whole, else until the server closes (at most ReplyLimit bytes, within
+// ReceiveTimeoutMs of the request in all), a chunked body decoded, and the payload taken from
+// between the framing delimiters. Also where the score server's host is configured.
 #include "Vorn_glfw3.h"
 
 #include <algorithm>
@@ -13,6 +14,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include <fcntl.h>
 #include <netdb.h>
@@ -27,19 +29,28 @@ namespace {
 
 constexpr int MaxPort = 65535;
 
-// The socket of one exchange, closed when it goes out of scope or is replaced.
+// A socket of one exchange, closed when it goes out of scope or is replaced.
 struct Socket {
     int fd = -1;
     Socket() = default;
+    Socket(Socket&& other) noexcept : fd(other.fd) { other.fd = -1; }
+    Socket& operator=(Socket&& other) noexcept {
+        if (this != &other) {
+            if (fd >= 0) close(fd);
+            fd = other.fd;
+            other.fd = -1;
+        }
+        return *this;
+    }
     Socket(const Socket&) = delete;
     Socket& operator=(const Socket&) = delete;
     ~Socket() {
         if (fd >= 0) close(fd);
     }
-    // A new socket for address in place of the old one; false, keeping the old one, when none
-    // can be made.
-    bool Open(const addrinfo& address) {
-        const int made = socket(address.ai_family, address.ai_socktype | SOCK_CLOEXEC, address.ai_protocol);
+    // A new socket for address (with the extra type flags, such as SOCK_NONBLOCK) in place of
+    // the old one; false, keeping the old one, when none can be made.
+    bool Open(const addrinfo& address, int flags = 0) {
+        const int made = socket(address.ai_family, address.ai_socktype | SOCK_CLOEXEC | flags, address.ai_protocol);
         if (made < 0) return false;
         if (fd >= 0) close(fd);
         fd = made;
@@ -77,47 +88,97 @@ using Clock = std::chrono::steady_clock;
 // The moment ms milliseconds from now.
 Clock::time_point After(int ms) { return Clock::now() + std::chrono::milliseconds(ms); }
 
-// Waits until the socket is ready for events or the deadline passes. True when it is ready (or
-// has an error or a hang-up to report), false when the time ran out. A signal does not end the
-// wait; the wait goes on for the time that is left.
-bool WaitReady(int fd, short events, Clock::time_point deadline) {
+// Waits until one of the sockets is ready for its events or the deadline passes. The number
+// of sockets ready (or with an error or a hang-up to report), 0 when the time ran out first. A
+// signal does not end the wait; the wait goes on for the time that is left.
+int WaitAny(std::vector<pollfd>& sockets, Clock::time_point deadline) {
     for (;;) {
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
-        if (left <= 0) return false;
-        pollfd waiting{fd, events, 0};
-        const int ready = poll(&waiting, 1, static_cast<int>(left));
-        if (ready > 0) return true;
-        if (ready == 0 || errno != EINTR) return false;
+        if (left <= 0) return 0;
+        const int ready = poll(sockets.data(), sockets.size(), static_cast<int>(left));
+        if (ready > 0) return ready;
+        if (ready == 0 || errno != EINTR) return 0;
     }
 }
 
-// Connects to one address without blocking and waits until the deadline for the connection to
-// stand.
-bool ConnectBy(int fd, const addrinfo& address, Clock::time_point deadline) {
-    const int flags = fcntl(fd, F_GETFL, 0);
-    fcntl(fd, F_SETFL, flags | O_NONBLOCK);
-    if (connect(fd, address.ai_addr, address.ai_addrlen) != 0 && errno != EINPROGRESS) return false;
-    if (!WaitReady(fd, POLLOUT, deadline)) return false;
-    int error = 0;
-    socklen_t size = sizeof error;
-    if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) != 0 || error != 0) return false;
-    fcntl(fd, F_SETFL, flags);
-    return true;
+bool WaitReady(int fd, short events, Clock::time_point deadline) {
+    std::vector<pollfd> one{{fd, events, 0}};
+    return WaitAny(one, deadline) > 0;
 }
 
-// Tries the addresses in turn, all within one ConnectWaitMs, until one connects. sock holds the
-// last socket made, connected or not.
-bool ConnectWaiting(Socket& sock, const addrinfo* addresses) {
+// The addresses in the order their connects start: the families take turns, the first
+// address's family first, each family in the order of the lookup (so a name whose IPv6
+// addresses all come first still has an IPv4 one tried second).
+std::vector<const addrinfo*> AttemptOrder(const addrinfo* addresses) {
+    std::vector<const addrinfo*> first, other, order;
+    for (const addrinfo* a = addresses; a; a = a->ai_next)
+        (a->ai_family == addresses->ai_family ? first : other).push_back(a);
+    for (std::size_t i = 0; i < first.size() || i < other.size(); ++i) {
+        if (i < first.size()) order.push_back(first[i]);
+        if (i < other.size()) order.push_back(other[i]);
+    }
+    return order;
+}
+
+// The outcome of the connects to a host's addresses.
+struct Connection {
+    Socket sock;          // the one that connected, blocking again; none when none did
+    bool tried = false;   // whether a socket could be made for any address at all
+};
+
+// Races non-blocking connects to the addresses, as Happy Eyeballs does: the first starts at
+// once; each next one AttemptDelayMs after the last started while none has connected, or at
+// once when an attempt fails. Attempts already started go on; the first to connect wins and the
+// others are closed. All of it ends ConnectWaitMs after the start, or as soon as every
+// address has failed.
+Connection ConnectFirst(const addrinfo* addresses) {
+    const std::vector<const addrinfo*> order = AttemptOrder(addresses);
     const Clock::time_point deadline = After(ConnectWaitMs);
-    for (const addrinfo* a = addresses; a; a = a->ai_next) {
-        if (!sock.Open(*a)) continue;
-        if (ConnectBy(sock.fd, *a, deadline)) return true;
-        if (Clock::now() >= deadline) break;
+    Connection result;
+    std::vector<Socket> pending;
+    std::size_t next = 0;
+    Clock::time_point nextStart = Clock::now();
+    for (;;) {
+        while (next < order.size() && Clock::now() >= nextStart) {
+            const addrinfo& a = *order[next++];
+            Socket attempt;
+            if (!attempt.Open(a, SOCK_NONBLOCK)) continue;   // no socket of this family: the next at once
+            result.tried = true;
+            if (connect(attempt.fd, a.ai_addr, a.ai_addrlen) == 0) {
+                result.sock = std::move(attempt);
+                break;
+            }
+            // Failed at once: the next at once. (A signal leaves the connect going on.)
+            if (errno != EINPROGRESS && errno != EINTR) continue;
+            pending.push_back(std::move(attempt));
+            nextStart = After(AttemptDelayMs);
+        }
+        if (result.sock.fd >= 0 || (pending.empty() && next == order.size()) || Clock::now() >= deadline) break;
+        std::vector<pollfd> waiting;
+        for (const Socket& s : pending) waiting.push_back({s.fd, POLLOUT, 0});
+        if (WaitAny(waiting, next < order.size() ? std::min(nextStart, deadline) : deadline) == 0) continue;
+        for (std::size_t i = waiting.size(); i-- > 0;) {
+            if (waiting[i].revents == 0) continue;
+            int error = 0;
+            socklen_t size = sizeof error;
+            if (getsockopt(waiting[i].fd, SOL_SOCKET, SO_ERROR, &error, &size) == 0 && error == 0) {
+                result.sock = std::move(pending[i]);
+                break;
+            }
+            pending.erase(pending.begin() + static_cast<std::ptrdiff_t>(i));
+            nextStart = Clock::now();
+        }
+        if (result.sock.fd >= 0) break;
     }
-    return false;
+    if (result.sock.fd >= 0) {
+        const int flags = fcntl(result.sock.fd, F_GETFL, 0);
+        fcntl(result.sock.fd, F_SETFL, flags & ~O_NONBLOCK);
+    }
+    return result;   // the attempts still pending close here
 }
 
-// The same with blocking connects and no wait of its own.
+// Tries the addresses in turn with blocking connects and no wait of its own until one
+// connects. sock holds the last socket made, connected or not.
 bool ConnectBlocking(Socket& sock, const addrinfo* addresses) {
     for (const addrinfo* a = addresses; a; a = a->ai_next)
         if (sock.Open(*a) && connect(sock.fd, a->ai_addr, a->ai_addrlen) == 0) return true;
@@ -134,8 +195,11 @@ constexpr const char* ContentLengthField = "content-length";
 constexpr const char* ChunkedCoding = "chunked";
 constexpr std::size_t NoLength = std::string::npos;
 // Longer than any body a reply may hold: a chunk or a Content-Length above it never arrives
-// whole, the reply being cut at ReplyLimit first.
+// whole, the reply being cut at ReplyLimit first, so larger sizes are held at LongestBody + 1.
 constexpr std::size_t LongestBody = ReplyLimit;
+// Interim heads (1xx) come before the final one; 101 is not one of them, it ends HTTP.
+constexpr int InterimClass = 1;
+constexpr int SwitchingProtocols = 101;
 
 bool SameLetters(const std::string& a, const char* b) {
     const std::size_t length = std::char_traits<char>::length(b);
@@ -164,7 +228,7 @@ int HexValue(char c) {
 // Decodes a chunked body as it arrives: each chunk a size line (hex digits, then optionally
 // ";" and extensions, which are skipped), that many bytes and a line end; a size of 0 is the
 // last chunk, followed by trailer lines and an empty line. A line ends with CR LF or a bare
-// LF. Anything else, or a chunk longer than LongestBody, breaks the body.
+// LF. Anything else breaks the body. A chunk of any size is taken as far as it arrives.
 class ChunkedBody {
 public:
     void Add(const char* bytes, std::size_t count) {
@@ -204,9 +268,8 @@ private:
             case State::Size: {
                 const int digit = HexValue(c);
                 if (digit >= 0) {
-                    size = size * 16 + static_cast<std::size_t>(digit);
+                    size = std::min(size * 16 + static_cast<std::size_t>(digit), LongestBody + 1);
                     digits = true;
-                    if (size > LongestBody) state = State::Broken;
                 } else if (!digits) {
                     state = State::Broken;
                 } else if (c == ';' || c == ' ' || c == '\t') {
@@ -279,23 +342,49 @@ enum class Framing {
     Chunked,      // the last chunk and its trailers
 };
 
-// One reply as it arrives. Its head, once whole, says how the body is framed: a
-// Transfer-Encoding whose last coding is chunked, else a Content-Length, else the close (a head
-// that names another coding last, carries a Content-Length that is no number, or two different
-// ones, or is not an HTTP status line, also leaves the close to end it).
+// The status code of an HTTP status line ("HTTP/" version, a blank, three digits), -1 when
+// head does not start with one.
+int StatusCode(const std::string& head) {
+    const std::size_t prefix = std::char_traits<char>::length(StatusLineStart);
+    if (head.compare(0, prefix, StatusLineStart) != 0) return -1;
+    const std::size_t blank = head.find(' ', prefix);
+    if (blank == std::string::npos || head.size() < blank + 4) return -1;
+    int code = 0;
+    for (std::size_t i = blank + 1; i < blank + 4; ++i) {
+        if (head[i] < '0' || head[i] > '9') return -1;
+        code = code * 10 + (head[i] - '0');
+    }
+    if (head.size() > blank + 4 && head[blank + 4] != ' ' && head[blank + 4] != '\r') return -1;
+    return code;
+}
+
+// One reply as it arrives. Interim heads (1xx but 101, such as 100 Continue or 103 Early
+// Hints, each with its own header lines) are passed over; the final head, once whole, says how
+// the body is framed: a Transfer-Encoding whose last coding is chunked, else a Content-Length,
+// else the close (a head that names another coding last, carries a Content-Length that is no
+// number, or two different ones, is 101 Switching Protocols, or is not an HTTP status line,
+// also leaves the close to end it).
 class Reply {
 public:
     void Add(const char* bytes, std::size_t count) {
         const std::size_t before = raw.size();
         raw.append(bytes, count);
-        if (bodyStart == std::string::npos) {
-            const std::size_t end = raw.find(HeadEnd, before >= HeadEndLength ? before - (HeadEndLength - 1) : 0);
+        if (bodyStart != std::string::npos) {
+            if (framing == Framing::Chunked) chunks.Add(bytes, count);
+            return;
+        }
+        std::size_t from = std::max(headStart, before >= HeadEndLength ? before - (HeadEndLength - 1) : 0);
+        for (;;) {
+            const std::size_t end = raw.find(HeadEnd, from);
             if (end == std::string::npos) return;
-            bodyStart = end + HeadEndLength;
-            ReadHead(raw.substr(0, end));
+            const std::string head = raw.substr(headStart, end - headStart);
+            from = headStart = end + HeadEndLength;
+            const int status = StatusCode(head);
+            if (status / 100 == InterimClass && status != SwitchingProtocols) continue;
+            bodyStart = headStart;
+            if (status != SwitchingProtocols) ReadHead(head);
             if (framing == Framing::Chunked) chunks.Add(raw.data() + bodyStart, raw.size() - bodyStart);
-        } else if (framing == Framing::Chunked) {
-            chunks.Add(bytes, count);
+            return;
         }
     }
     std::size_t Received() const { return raw.size(); }
@@ -365,6 +454,7 @@ private:
     }
 
     std::string raw;
+    std::size_t headStart = 0;   // of the head not yet whole, past any interim heads
     std::size_t bodyStart = std::string::npos;
     Framing framing = Framing::UntilClose;
     std::size_t length = NoLength;
@@ -399,20 +489,28 @@ void Fetch(const char* host, const char* path, bool waitForConnect, std::string&
     const std::string hostText = host ? host : "";
     const AddressList addresses = Lookup(hostText);
     if (!addresses) return;
-    Socket sock;
-    const bool connected = waitForConnect ? ConnectWaiting(sock, addresses.get()) : ConnectBlocking(sock, addresses.get());
-    if (sock.fd < 0) return;   // not one socket could be made
-    if (!connected) {
-        if (waitForConnect) {
-            PrintText("\n-=Unable to Connect=-\n");
-            return;
-        }
-        PrintText("Could not connect");
+    if (waitForConnect) {
+        FetchFromFirstToConnect(addresses.get(), hostText, path, grabbed);
+        return;
     }
+    Socket sock;
+    const bool connected = ConnectBlocking(sock, addresses.get());
+    if (sock.fd < 0) return;   // not one socket could be made
+    if (!connected) PrintText("Could not connect");
     grabbed = Exchange(sock.fd, hostText, path);
 }
 
 }  // namespace
+
+void FetchFromFirstToConnect(const addrinfo* addresses, const std::string& host, const char* path, std::string& grabbed) {
+    const Connection connection = ConnectFirst(addresses);
+    if (!connection.tried) return;   // not one socket could be made
+    if (connection.sock.fd < 0) {
+        PrintText("\n-=Unable to Connect=-\n");
+        return;
+    }
+    grabbed = Exchange(connection.sock.fd, host, path);
+}
 
 bool SplitHost(const std::string& host, std::string& name, std::string& port) {
     std::string rest;   // "" or ":" and the port

@@ -1,10 +1,11 @@
 // The HTTP client against a stand-in server on a free loopback port: the request bytes, the
 // payload between the framing delimiters in one piece or split over many, replies without a
-// delimiter, dropped bytes, the 64 KiB cut, chunked replies whole and broken, replies that end
-// at their length or last chunk on a connection the server keeps open, a server that never
-// answers or drips its reply, a connection that never stands, a refused one, an unknown host, a
-// server on ::1; how a host is split; the core's escaping of the score data and the configured
-// score server.
+// delimiter, dropped bytes, the 64 KiB cut however the reply is framed, chunked replies whole
+// and broken, interim heads before the final one, replies that end at their length or last
+// chunk on a connection the server keeps open, a server that never answers or drips its reply,
+// a connection that never stands, a refused one, an unknown host, a server on ::1, connects
+// racing past a silent first address; how a host is split; the core's escaping of the score
+// data and the configured score server.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -13,6 +14,10 @@
 #include <functional>
 #include <string>
 #include <vector>
+
+#include <netdb.h>
+
+#include <memory>
 
 #include "VornCore.h"
 #include "http_server.h"
@@ -52,18 +57,40 @@ std::string Joined(const std::vector<std::string>& pieces) {
     return all;
 }
 
+// text cut before each of the positions, in order: the pieces a server sends it in.
+std::vector<std::string> CutAt(const std::string& text, const std::vector<std::size_t>& cuts) {
+    std::vector<std::string> pieces;
+    std::size_t from = 0;
+    for (std::size_t cut : cuts) {
+        pieces.push_back(text.substr(from, cut - from));
+        from = cut;
+    }
+    pieces.push_back(text.substr(from));
+    return pieces;
+}
+
 // Each reply through a fetch from the loopback server and through the reading of the whole
-// text at once: both find the same payload.
+// text at once: both find the same payload, and the server got the request. A server that
+// holds the connection open after its reply (After::Hold, for 30 s) shows that the fetch ends
+// at the reply's own length or last chunk: far short of the 5-second reply deadline a client
+// waiting for the close would reach.
 template <std::size_t N>
-void ExpectPayloads(const ReplyCase (&cases)[N]) {
+void ExpectPayloads(const ReplyCase (&cases)[N], LoopbackServer::After after = LoopbackServer::After::Close) {
+    constexpr double HangBoundSeconds = 3.0;
     LoopbackServer server;
     for (const ReplyCase& c : cases) {
         SCOPED_TRACE(c.name);
         ASys.URLGrabbed = "stale";
-        server.Reply(c.pieces);
+        server.Reply(c.pieces, LoopbackServer::PieceGapMs, after);
+        const auto start = std::chrono::steady_clock::now();
         ASys.URLData(server.Host().c_str(), "p");
+        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         EXPECT_EQ(ASys.URLGrabbed, c.payload);
         EXPECT_EQ(ReplyPayload(Joined(c.pieces)), c.payload);
+        EXPECT_EQ(server.Request(), Request(server.Host(), "p"));   // the client left; a hold ended
+        if (after == LoopbackServer::After::Hold) {
+            EXPECT_LT(seconds, HangBoundSeconds);
+        }
     }
 }
 
@@ -78,11 +105,45 @@ std::string Chunked(const std::vector<std::string>& chunks, const std::string& l
     return body + last;
 }
 
-// A loopback port with nothing listening on it.
-int ClosedPort() {
-    LoopbackServer gone;
+// A loopback port of family with nothing listening on it.
+int ClosedPort(int family = AF_INET) {
+    LoopbackServer gone(4, family);
     return gone.port;   // the listener closes with it
 }
+
+// A list of loopback addresses built by hand, in the order a lookup would return them.
+class HandMadeAddresses {
+public:
+    void Add(int family, int port) {
+        Entry entry;
+        entry.address = LoopbackAddress(family, port, entry.length);
+        entries.push_back(entry);
+    }
+    const addrinfo* List() {
+        nodes.assign(entries.size(), addrinfo{});
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+            nodes[i].ai_family = entries[i].address.ss_family;
+            nodes[i].ai_socktype = SOCK_STREAM;
+            nodes[i].ai_protocol = IPPROTO_TCP;
+            nodes[i].ai_addr = reinterpret_cast<sockaddr*>(&entries[i].address);
+            nodes[i].ai_addrlen = entries[i].length;
+            nodes[i].ai_next = i + 1 < entries.size() ? &nodes[i + 1] : nullptr;
+        }
+        return nodes.empty() ? nullptr : nodes.data();
+    }
+
+private:
+    struct Entry {
+        sockaddr_storage address;
+        socklen_t length;
+    };
+    std::vector<Entry> entries;
+    std::vector<addrinfo> nodes;
+};
+
+const char* const NoIPv6Loopback = "no AF_INET6 socket can bind ::1 here (IPv6 off, or no ::1 on lo)";
+const char* const NoSilentListener =
+    "a loopback listener with a full accept queue still answers connections here: no silent address";
 
 }  // namespace
 
@@ -169,41 +230,60 @@ TEST(HttpClient, AChunkedReplyIsDecodedBeforeThePayloadIsLookedFor) {
 // ends the exchange.
 TEST(HttpClient, BrokenChunkingGivesAnEmptyPayload) {
     const std::string framed = Open + "looks fine" + Close;
-    struct Case {
-        const char* name;
-        std::string body;
+    const ReplyCase cases[] = {
+        {"a size that is no hex number", {ChunkedHead + "zz\r\n" + framed + "\r\n0\r\n\r\n"}, ""},
+        {"a size line without digits", {ChunkedHead + ";x=1\r\n" + framed + "\r\n0\r\n\r\n"}, ""},
+        {"a negative size", {ChunkedHead + "-13\r\n" + framed + "\r\n0\r\n\r\n"}, ""},
+        {"a blank before the size", {ChunkedHead + " 13\r\n" + framed + "\r\n0\r\n\r\n"}, ""},
+        {"a carriage return without its line feed", {ChunkedHead + "13\r" + framed}, ""},
+        {"a chunk longer than its size", {ChunkedHead + "5\r\n" + framed + "\r\n0\r\n\r\n"}, ""},
+        {"no line feed after the last chunk's empty line", {ChunkedHead + Chunked({framed}, "0\r\n\rX")}, ""},
     };
-    const Case cases[] = {
-        {"a size that is no hex number", "zz\r\n" + framed + "\r\n0\r\n\r\n"},
-        {"a size line without digits", ";x=1\r\n" + framed + "\r\n0\r\n\r\n"},
-        {"a negative size", "-13\r\n" + framed + "\r\n0\r\n\r\n"},
-        {"a blank before the size", " 13\r\n" + framed + "\r\n0\r\n\r\n"},
-        {"a chunk longer than any reply", "FFFFFFFF\r\n" + framed},
-        {"a size of more digits than any number holds", "100000000000000000000000000000001\r\n" + framed},
-        {"a carriage return without its line feed", "13\r" + framed},
-        {"a chunk longer than its size", "5\r\n" + framed + "\r\n0\r\n\r\n"},
-        {"no line feed after the last chunk's empty line", Chunked({framed}, "0\r\n\rX")},
+    ExpectPayloads(cases);
+}
+
+// Interim heads (1xx: 100 Continue, 103 Early Hints, each with header lines of its own) before
+// the final head are passed over, and the final head says how the body is framed. 101
+// Switching Protocols is not one of them: the client never asks to switch, and after it the
+// bytes are no HTTP reply, so they are read as they came, as a reply with no status line is.
+TEST(HttpClient, InterimHeadsArePassedOverAndTheFinalHeadFramesTheBody) {
+    const std::string body = Chunked({"xx" + Open + "fin", "al" + Close + "yy"});
+    const std::string go = "HTTP/1.1 100 Continue\r\n\r\n";
+    const std::string hints =
+        "HTTP/1.1 103 Early Hints\r\nLink: </a.css>; rel=preload; as=style\r\nLink: </b.js>; rel=preload\r\n\r\n";
+    const std::string all = go + hints + ChunkedHead + body;
+    const std::string framed = Open + "final" + Close;
+    const ReplyCase cases[] = {
+        {"100 Continue, then a chunked reply", {go + ChunkedHead + body}, "final"},
+        {"103 Early Hints with its own lines, then a chunked reply", {hints + ChunkedHead + body}, "final"},
+        {"three interim heads, each a receive of its own",
+         {go, hints, "HTTP/1.1 199 Other\r\nX-Note: a\r\n\r\n", ChunkedHead + body}, "final"},
+        {"the receives split every head's end",
+         CutAt(all, {go.size() - 3, go.size() + hints.size() - 1, go.size() + hints.size() + ChunkedHead.size() - 2}),
+         "final"},
+        {"the framing lines of an interim head are not the reply's",
+         {"HTTP/1.1 103 Early Hints\r\nTransfer-Encoding: chunked\r\nContent-Length: 3\r\n\r\n" + Head + Open +
+          "final" + Close},
+         "final"},
+        {"an interim head, then a Content-Length",
+         {hints + "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(framed.size()) + "\r\n\r\n" + framed + Open + "more"},
+         "final"},
+        {"101 Switching Protocols: what follows is read as it came",
+         {"HTTP/1.1 101 Switching Protocols\r\nUpgrade: x\r\nConnection: Upgrade\r\n\r\n" + ChunkedHead +
+          Chunked({Open + "a", "b" + Close})},
+         "a\r\na\r\nb"},   // the size line of the 10-byte chunk lands in the payload
     };
-    LoopbackServer server;
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        ASys.URLGrabbed = "stale";
-        server.Reply({ChunkedHead + c.body});
-        ASys.URLData(server.Host().c_str(), "p");
-        EXPECT_EQ(ASys.URLGrabbed, "");
-        EXPECT_EQ(ReplyPayload(ChunkedHead + c.body), "");
-    }
+    ExpectPayloads(cases);
 }
 
 // A server that keeps the connection open after its reply: the exchange ends as soon as the
-// Content-Length's bytes or the last chunk and its trailers are in, not at the reply deadline.
+// Content-Length's bytes or the last chunk and its trailers are in, not at the reply deadline,
+// also when interim heads came first.
 TEST(HttpClient, AReplyEndsAtItsLengthOrLastChunkThoughTheServerKeepsTheConnection) {
-    // Far short of the 5-second reply deadline a client waiting for the close would take; the
-    // server holds the connection for 30.
-    constexpr double HangBoundSeconds = 3.0;
     const std::string body = "xx" + Open + "kept open" + Close + "yy";
     const std::string lengthHead = "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n";
     const std::string chunks = Chunked({"xx" + Open + "kept", " open" + Close + "yy"}, "0\r\nX-Trailer: t\r\n\r\n");
+    const std::string interim = "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 103 Early Hints\r\nLink: </a.css>\r\n\r\n";
     const ReplyCase cases[] = {
         {"Content-Length", {lengthHead + body}, "kept open"},
         {"Content-Length, the head's end and the body split over receives",
@@ -216,25 +296,19 @@ TEST(HttpClient, AReplyEndsAtItsLengthOrLastChunkThoughTheServerKeepsTheConnecti
         {"chunked with trailers", {ChunkedHead + chunks}, "kept open"},
         {"chunked, the last chunk split over receives",
          {ChunkedHead + chunks.substr(0, chunks.size() - 5), chunks.substr(chunks.size() - 5)}, "kept open"},
+        {"interim heads, then a Content-Length", {interim, lengthHead + body}, "kept open"},
+        {"interim heads each a receive of its own, then a Content-Length",
+         {interim.substr(0, 25), interim.substr(25), lengthHead + body}, "kept open"},
+        {"interim heads, then chunked", {interim + ChunkedHead + chunks}, "kept open"},
     };
-    LoopbackServer server;
-    for (const ReplyCase& c : cases) {
-        SCOPED_TRACE(c.name);
-        ASys.URLGrabbed = "stale";
-        server.Reply(c.pieces, LoopbackServer::PieceGapMs, LoopbackServer::After::Hold);
-        const auto start = std::chrono::steady_clock::now();
-        ASys.URLData(server.Host().c_str(), "p");
-        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        EXPECT_EQ(ASys.URLGrabbed, c.payload);
-        EXPECT_LT(seconds, HangBoundSeconds);
-        EXPECT_EQ(server.Request(), Request(server.Host(), "p"));   // the client left; the hold ended
-    }
+    ExpectPayloads(cases, LoopbackServer::After::Hold);
 }
 
 // A server on the IPv6 loopback, its address in brackets; the Host header carries it as written.
 TEST(HttpClient, AServerOnTheIPv6LoopbackIsReachedByItsAddressInBrackets) {
+    if (!IPv6LoopbackBindable()) GTEST_SKIP() << NoIPv6Loopback;
     LoopbackServer server(4, AF_INET6);
-    ASSERT_GT(server.port, 0) << "no socket on ::1";
+    ASSERT_GT(server.port, 0);
     const std::string host = "[::1]:" + std::to_string(server.port);
     ASSERT_EQ(server.Host(), host);
     server.Reply({Head + Open + "six" + Close});
@@ -248,11 +322,7 @@ TEST(HttpClient, AServerOnTheIPv6LoopbackIsReachedByItsAddressInBrackets) {
     EXPECT_EQ(ASys.URLGrabbed, "old six");
 
     // Refused on ::1: the same line as on IPv4, the payload kept.
-    const int closed = [] {
-        LoopbackServer gone(4, AF_INET6);
-        return gone.port;
-    }();
-    const std::string refused = "[::1]:" + std::to_string(closed);
+    const std::string refused = LoopbackHost(AF_INET6, ClosedPort(AF_INET6));
     ASys.URLGrabbed = "previous";
     EXPECT_EQ(Printed([&] { ASys.URLData(refused.c_str(), "p"); }), "\n-=Unable to Connect=-\n");
     EXPECT_EQ(ASys.URLGrabbed, "previous");
@@ -297,14 +367,38 @@ TEST(HostSplit, NamesAndBracketedAddressesWithOrWithoutAPort) {
     }
 }
 
-// The client keeps at most 64 KiB of a reply, however much the server sends.
-TEST(HttpClient, ALongReplyIsCutAt64KiB) {
-    LoopbackServer server;
-    std::vector<std::string> pieces = {Head + Open};
-    for (int i = 0; i < 10; ++i) pieces.push_back(std::string(20000, 'p'));
-    server.Reply(pieces);
-    ASys.URLData(server.Host().c_str(), "big");
-    EXPECT_EQ(ASys.URLGrabbed, std::string(ReplyLimit - Head.size() - Open.size(), 'p'));
+// The client keeps at most 64 KiB of a reply, however much the server sends and however the
+// reply is framed. A chunk longer than that is taken as far as it arrives, as a body of that
+// Content-Length is, so a payload that came first and whole is found.
+TEST(HttpClient, ALongReplyIsCutAt64KiBHoweverItIsFramed) {
+    constexpr std::size_t LongChunk = 70000;
+    const std::string framed = Open + "first" + Close;
+    const std::string filler(LongChunk - framed.size(), 'f');
+    const std::string secondPart = "\nData-]first" + Close;   // the rest of the payload after "xx[-\r"
+    char sizeLine[32];
+    std::snprintf(sizeLine, sizeof sizeLine, "%zx\r\n", LongChunk);
+    const std::string lengthHead = "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(LongChunk) + "\r\n\r\n";
+    const std::string cutRun = std::string(200000, 'p');
+    // What is left of cutRun after a head of head bytes and the opening delimiter.
+    const auto runToCut = [&](std::size_t head) { return cutRun.substr(0, ReplyLimit - head - Open.size()); };
+    const ReplyCase cases[] = {
+        {"a 70,000-byte chunk, its payload first", {ChunkedHead + sizeLine + framed + filler + "\r\n0\r\n\r\n"}, "first"},
+        {"the same body with its Content-Length", {lengthHead + framed + filler}, "first"},
+        {"a long chunk after a short one, the payload across them",
+         {ChunkedHead + "5\r\nxx[-\r\r\n" + sizeLine + secondPart + std::string(LongChunk - secondPart.size(), 'f') +
+          "\r\n0\r\n\r\n"},
+         "first"},
+        {"a chunk size far above any reply, the server closing inside it", {ChunkedHead + "FFFFFFFF\r\n" + framed}, "first"},
+        {"a size of more digits than any number holds",
+         {ChunkedHead + "100000000000000000000000000000001\r\n" + framed}, "first"},
+        {"no closing delimiter, plain: the payload runs to the cut", {Head + Open + cutRun}, runToCut(Head.size())},
+        {"no closing delimiter, one long chunk: the payload runs to the cut",
+         {ChunkedHead + "30d40\r\n" + Open + cutRun}, runToCut(ChunkedHead.size() + 7)},
+        {"no closing delimiter, a Content-Length: the payload runs to the cut",
+         {"HTTP/1.1 200 OK\r\nContent-Length: 200011\r\n\r\n" + Open + cutRun},
+         runToCut(std::string("HTTP/1.1 200 OK\r\nContent-Length: 200011\r\n\r\n").size())},
+    };
+    ExpectPayloads(cases);
 }
 
 // Failures before the request goes out keep the previous payload.
@@ -315,7 +409,7 @@ TEST(HttpClient, FailuresToConnectKeepThePreviousPayload) {
         const char* printed;
     };
     const Case cases[] = {
-        {"refused", "127.0.0.1:" + std::to_string(ClosedPort()), "\n-=Unable to Connect=-\n"},
+        {"refused", LoopbackHost(AF_INET, ClosedPort()), "\n-=Unable to Connect=-\n"},
         {"unknown host", UnknownHost, ""},
         {"unknown host with a port", UnknownHost + ":8556", ""},
         {"port out of range", "127.0.0.1:99999", ""},
@@ -333,24 +427,116 @@ TEST(HttpClient, FailuresToConnectKeepThePreviousPayload) {
 // A listener whose queue is full drops the connection attempt: the client gives up after its
 // wait for the connection instead of hanging.
 TEST(HttpClient, AConnectionThatNeverStandsIsGivenUp) {
-    LoopbackServer server(0);
-    // Fill the listener's queue (it never accepts) until an attempt no longer completes.
-    std::vector<int> queued;
-    for (int i = 0; i < 8; ++i) {
-        const int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        address.sin_port = htons(static_cast<uint16_t>(server.port));
-        connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        queued.push_back(fd);
-        pollfd waiting{fd, POLLOUT, 0};
-        if (poll(&waiting, 1, 300) == 0) break;
-    }
+    FullQueueListener silent(AF_INET);
+    if (!silent.Silent()) GTEST_SKIP() << NoSilentListener;
     ASys.URLGrabbed = "previous";
-    EXPECT_EQ(Printed([&] { ASys.URLData(server.Host().c_str(), "p"); }), "\n-=Unable to Connect=-\n");
+    EXPECT_EQ(Printed([&] { ASys.URLData(silent.Host().c_str(), "p"); }), "\n-=Unable to Connect=-\n");
     EXPECT_EQ(ASys.URLGrabbed, "previous");
-    for (int fd : queued) close(fd);
+}
+
+// The connects to a host's addresses race: the next starts a quarter second after the last
+// while none has connected, at once when one fails, and the first to connect gets the
+// request. A silent address (a full accept queue: its SYN is dropped, as on a broken route) no
+// longer uses up the 3 seconds before the address that answers is tried. When none connects,
+// the line and the kept payload are as for one address.
+TEST(HttpClient, ConnectsRacePastASilentOrRefusedAddress) {
+    if (!IPv6LoopbackBindable()) GTEST_SKIP() << NoIPv6Loopback;
+    enum class Peer { Answers, Silent4, Silent6, Refused4, Refused6 };
+    struct Case {
+        const char* name;
+        std::vector<Peer> peers;   // in the order of the list
+    };
+    const Case cases[] = {
+        {"a silent ::1, then 127.0.0.1 answers", {Peer::Silent6, Peer::Answers}},
+        {"a refused ::1, then 127.0.0.1 answers", {Peer::Refused6, Peer::Answers}},
+        {"a refused 127.0.0.1, then another answers", {Peer::Refused4, Peer::Answers}},
+        {"three silent ::1 and a silent 127.0.0.1, then one that answers",
+         {Peer::Silent6, Peer::Silent6, Peer::Silent6, Peer::Silent4, Peer::Answers}},
+        {"127.0.0.1 answers first, a silent ::1 after it", {Peer::Answers, Peer::Silent6}},
+        {"a silent ::1, then a refused 127.0.0.1: none connects", {Peer::Silent6, Peer::Refused4}},
+    };
+    const std::string host = "scores.test";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::unique_ptr<FullQueueListener>> silent;
+        LoopbackServer server;
+        bool answers = false;
+        HandMadeAddresses addresses;
+        for (Peer peer : c.peers) {
+            switch (peer) {
+                case Peer::Answers:
+                    answers = true;
+                    addresses.Add(AF_INET, server.port);
+                    break;
+                case Peer::Silent4:
+                case Peer::Silent6: {
+                    const int family = peer == Peer::Silent6 ? AF_INET6 : AF_INET;
+                    silent.push_back(std::make_unique<FullQueueListener>(family));
+                    if (!silent.back()->Silent()) GTEST_SKIP() << NoSilentListener;
+                    addresses.Add(family, silent.back()->port);
+                    break;
+                }
+                case Peer::Refused4:
+                case Peer::Refused6: {
+                    const int family = peer == Peer::Refused6 ? AF_INET6 : AF_INET;
+                    addresses.Add(family, ClosedPort(family));
+                    break;
+                }
+            }
+        }
+        if (answers) server.Reply({Head + Open + "raced" + Close});
+        std::string grabbed = "previous";
+        const std::string printed = Printed([&] { FetchFromFirstToConnect(addresses.List(), host, "p", grabbed); });
+        if (answers) {
+            EXPECT_EQ(printed, "");
+            EXPECT_EQ(grabbed, "raced");
+            EXPECT_EQ(server.Request(), Request(host, "p"));
+        } else {
+            EXPECT_EQ(printed, "\n-=Unable to Connect=-\n");
+            EXPECT_EQ(grabbed, "previous");
+        }
+    }
+}
+
+// A name that resolves to ::1 and 127.0.0.1, its first address silent on the port of the
+// fetch: the other answers, through the lookup the game makes.
+TEST(HttpClient, ANameOfBothLoopbacksIsReachedPastItsSilentFirstAddress) {
+    const char* const name = "localhost";
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    bool four = false, six = false;
+    int first = AF_UNSPEC;
+    if (getaddrinfo(name, "80", &hints, &found) == 0) {
+        first = found->ai_family;
+        for (const addrinfo* a = found; a; a = a->ai_next) {
+            if (a->ai_family == AF_INET)
+                four = four || reinterpret_cast<const sockaddr_in*>(a->ai_addr)->sin_addr.s_addr == htonl(INADDR_LOOPBACK);
+            if (a->ai_family == AF_INET6)
+                six = six || IN6_IS_ADDR_LOOPBACK(&reinterpret_cast<const sockaddr_in6*>(a->ai_addr)->sin6_addr);
+        }
+        freeaddrinfo(found);
+    }
+    if (!four || !six) GTEST_SKIP() << "\"" << name << "\" does not resolve to both ::1 and 127.0.0.1 here (no ::1 line for it in /etc/hosts)";
+    if (!IPv6LoopbackBindable()) GTEST_SKIP() << NoIPv6Loopback;
+    const int other = first == AF_INET6 ? AF_INET : AF_INET6;
+    // The silent listener takes a free port of the first family; the same port of the other
+    // family is free too nearly always, else try another.
+    std::unique_ptr<FullQueueListener> silent;
+    std::unique_ptr<LoopbackServer> server;
+    for (int tries = 0; tries < 20 && !(server && server->port > 0); ++tries) {
+        silent = std::make_unique<FullQueueListener>(first);
+        if (!silent->Silent()) GTEST_SKIP() << NoSilentListener;
+        server = std::make_unique<LoopbackServer>(4, other, silent->port);
+    }
+    ASSERT_GT(server->port, 0);
+    const std::string host = std::string(name) + ":" + std::to_string(server->port);
+    server->Reply({Head + Open + "both" + Close});
+    ASys.URLGrabbed = "previous";
+    EXPECT_EQ(Printed([&] { ASys.URLData(host.c_str(), "p"); }), "");
+    EXPECT_EQ(ASys.URLGrabbed, "both");
+    EXPECT_EQ(server->Request(), Request(host, "p"));
 }
 
 // A server that takes the request and never answers: the client returns after its receive
@@ -398,7 +584,7 @@ TEST(HttpClient, BlockingConnectOfTheOldClient) {
     EXPECT_EQ(ASys.URLGrabbed, "old");
 
     // A refused connect is reported, and the exchange still empties the payload.
-    const std::string refused = "127.0.0.1:" + std::to_string(ClosedPort());
+    const std::string refused = LoopbackHost(AF_INET, ClosedPort());
     EXPECT_EQ(Printed([&] { ASys.URLDataOld(refused.c_str(), "q"); }), "Could not connect");
     EXPECT_EQ(ASys.URLGrabbed, "");
 }
