@@ -115,12 +115,13 @@ bool StillNamed(int fd, const std::string& name) {
 // locks as a local disk does: some cannot lock at all (ENOLCK, EOPNOTSUPP, EINVAL), some refuse
 // every lock as if it were held, and some grant every lock without excluding anyone (lock
 // forwarding that turns every lock into one owner's, a share mounted without byte-range locks).
-// Only on the first kind of file system does a lock tell whether a save holds the file.
+// Only where locks exclude does a lock tell whether a save holds the file.
 enum class Locking { Excludes, DoesNotExclude, Refused, Unavailable };
 
-// Refusals of the lock on two of its own new files in a row: no one else can hold a file
-// this save has just made (a sweep leaves files this fresh alone), so the file system refuses
-// every lock and the save goes on unlocked.
+// Refusals of the lock on two of its own new files in a row mean that the file system refuses
+// every lock, and the save goes on unlocked: no sweep of this build locks a file this fresh,
+// and one of an earlier build, which may, could take one such lock for a moment but hardly
+// two in a row. A refused file is removed, so that nothing of the save stays behind.
 constexpr int RefusalsMeaningNoLocks = 2;
 
 // How the locks of the file system of name behave, found with the file just created and
@@ -219,8 +220,8 @@ int CreateTempBeside(const std::string& target, std::string& name) {
         Locking locking = Locking::Unavailable;
         const int locked = LockWholeFile(fd);
         if (locked == 0) {
-            // A sweep of another build of this program may have taken the lock in the moment
-            // between the creation and the locking, and removed the file: it is left to that.
+            // A sweep of an earlier build may have taken the lock in the moment between the
+            // creation and the locking, and removed the file: it is left to that.
             if (!StillNamed(fd, name)) {
                 close(fd);
                 continue;

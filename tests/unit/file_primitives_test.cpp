@@ -1,8 +1,10 @@
 // The backend's file primitives on real files in a scratch folder: the byte layouts of
 // integers, bytes and lines, short reads and the end of a file, one file open at a time,
 // failed opens, calls with no file open, saves that reach the target only when closed, what
-// killed saves leave behind, saves under way in processes this one cannot see (another pid
-// namespace), and saves onto a full disk or into a read-only folder.
+// killed saves leave behind (also named after the saver's own process number, as pid 1 in a
+// container), saves under way in processes this one cannot see (another pid namespace), saves on
+// file systems that cannot lock, refuse every lock or grant every lock (a stand-in for the C
+// library's locks), and saves onto a full disk or into a read-only folder.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -188,13 +190,6 @@ void UseLocks(const Locks& locks) {
 // A file as a killed save leaves it, written to now or an hour ago. Plain calls only: it also
 // runs in a child about to start a program.
 enum class Age { Fresh, HourOld };
-constexpr time_t HourSeconds = 3600;
-
-void MakeHourOld(const std::string& path) {
-    const timespec then{std::time(nullptr) - HourSeconds, 0};
-    const timespec times[2] = {then, then};
-    utimensat(AT_FDCWD, path.c_str(), times, 0);
-}
 
 void Plant(const std::string& path, Age age) {
     const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);

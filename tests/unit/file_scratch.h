@@ -5,8 +5,10 @@
 
 #include <dirent.h>
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <linux/capability.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -14,6 +16,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -30,6 +33,16 @@ inline std::string ScratchDir(const std::string& name) {
 inline std::string ScratchDirForTest() {
     const testing::TestInfo* test = testing::UnitTest::GetInstance()->current_test_info();
     return ScratchDir(std::string(test->test_suite_name()) + "_" + test->name());
+}
+
+// Dates the file at path an hour back, as though it had not been written to since: saves
+// sweep the temporary files that killed saves left only once they are a minute old. Plain
+// calls only, so that a child process may use it too.
+inline void MakeHourOld(const std::string& path) {
+    constexpr time_t HourSeconds = 3600;
+    const timespec then{std::time(nullptr) - HourSeconds, 0};
+    const timespec times[2] = {then, then};
+    utimensat(AT_FDCWD, path.c_str(), times, 0);
 }
 
 inline int OpenDescriptors() {
