@@ -3,7 +3,7 @@
 // it and moved over the target only once it is complete, so a crash mid-save keeps the old file;
 // the next save of a target clears what killed saves of it left behind, telling them from saves
 // still under way by their age and by the lock each save holds on its file, or where the file
-// system's locks tell nothing, by their process. Screenshots are written the same way.
+// system's locks tell nothing, by the processes that have it open. Screenshots are written the same way.
 #include "Vorn_glfw3.h"
 
 #include <cerrno>
@@ -147,20 +147,40 @@ bool WrittenRecently(const struct stat& file, const struct stat& now) {
     return age < FreshNanoseconds;
 }
 
-// Whether the process that named a file owner is gone, as this process sees it: a process
-// number that does not run (kill(pid, 0) failing with ESRCH; EPERM means it runs under another
-// user), or this process's own number: the one save this process has under way is the file it
-// has just made, so another file with its number is left from an earlier run that had the same
-// number (a game that is pid 1 in its container has that number on every run). It cannot see
-// processes in other pid namespaces; that is why it decides only where locks do not.
-bool ProcessGone(pid_t owner) {
-    return owner == getpid() || (kill(owner, 0) != 0 && errno == ESRCH);
+// Whether process pid, which runs, may have file open: true unless its open descriptors can be
+// listed (as root, or as its user) in a /proc of this process's own pid namespace, and none is
+// the file.
+bool MayHaveOpen(pid_t pid, const struct stat& file) {
+    char self[32] = {};
+    if (readlink("/proc/self", self, sizeof self - 1) <= 0 || std::atoi(self) != getpid()) return true;
+    DIR* fds = opendir(("/proc/" + std::to_string(pid) + "/fd").c_str());
+    if (!fds) return true;
+    bool open = false;
+    while (const dirent* entry = open ? nullptr : readdir(fds)) {
+        struct stat target;
+        open = entry->d_name[0] != '.' && fstatat(dirfd(fds), entry->d_name, &target, 0) == 0 && SameFile(target, file);
+    }
+    closedir(fds);
+    return open;
+}
+
+// Whether no process can be writing file, a temporary file named after process owner, as far
+// as this process can see: owner does not run (kill(pid, 0) failing with ESRCH; EPERM means
+// it runs under another user), or runs without the file open, or is this process: the one
+// save this process has under way is the file it has just made, so another file with its
+// number is left from an earlier run that had the same number (a game that is pid 1 in its
+// container has that number on every run). It cannot see processes in other pid namespaces;
+// that is why it decides only where locks do not.
+bool NoSaveHolds(pid_t owner, const struct stat& file) {
+    if (owner == getpid()) return true;
+    if (kill(owner, 0) != 0) return errno == ESRCH;
+    return !MayHaveOpen(owner, file);
 }
 
 // Removes name, an old temporary file of a save in folder, when no save holds it. Where locks
 // exclude, that is when its lock can be taken at once; the lock is kept until the file is gone,
-// so a second sweep cannot act on it meanwhile. Elsewhere the caller has judged it by its
-// process. Only while the file at that name is still the one judged, and still old.
+// so a second sweep cannot act on it meanwhile. Elsewhere the caller has judged it by the
+// processes it sees. Only while the file at that name is still the one judged, and still old.
 void RemoveLeftover(int folder, const char* name, Locking locking, const struct stat& now) {
     const int fd = openat(folder, name, O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) return;
@@ -176,8 +196,8 @@ void RemoveLeftover(int folder, const char* name, Locking locking, const struct 
 // (each save killed before its close leaves one); own is the descriptor of the file this save
 // has just made there, which the sweep passes over, and locking what its lock showed. A file
 // written to within the last minute stays. An older one goes when no save holds its lock where
-// locks exclude, whatever process number its name carries; where they do not, when its process
-// is gone. Nothing is said either way.
+// locks exclude; where they do not, when no process here holds it open. Either way, whatever
+// process number its name carries. Nothing is said either way.
 void RemoveLeftovers(const std::string& target, int own, Locking locking) {
     const std::size_t slash = target.rfind('/');
     const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
@@ -195,7 +215,7 @@ void RemoveLeftovers(const std::string& target, int own, Locking locking) {
         if (fstatat(dirfd(folder), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(info.st_mode) ||
             SameFile(info, now) || (otherOpen && SameFile(info, pending)) || WrittenRecently(info, now))
             continue;
-        if (locking == Locking::Excludes || ProcessGone(owner)) gone.push_back(entry->d_name);
+        if (locking == Locking::Excludes || NoSaveHolds(owner, info)) gone.push_back(entry->d_name);
     }
     for (const std::string& name : gone) RemoveLeftover(dirfd(folder), name.c_str(), locking, now);
     closedir(folder);
