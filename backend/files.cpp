@@ -155,13 +155,13 @@ bool MayHaveOpen(pid_t pid, const struct stat& file) {
     if (readlink("/proc/self", self, sizeof self - 1) <= 0 || std::atoi(self) != getpid()) return true;
     DIR* fds = opendir(("/proc/" + std::to_string(pid) + "/fd").c_str());
     if (!fds) return true;
-    bool open = false;
-    while (const dirent* entry = open ? nullptr : readdir(fds)) {
+    bool held = false;
+    while (const dirent* entry = held ? nullptr : readdir(fds)) {
         struct stat target;
-        open = entry->d_name[0] != '.' && fstatat(dirfd(fds), entry->d_name, &target, 0) == 0 && SameFile(target, file);
+        held = entry->d_name[0] != '.' && fstatat(dirfd(fds), entry->d_name, &target, 0) == 0 && SameFile(target, file);
     }
     closedir(fds);
-    return open;
+    return held;
 }
 
 // Whether no process can be writing file, a temporary file named after process owner, as far
