@@ -2,7 +2,8 @@
 // single bytes and text lines. A file opened for writing is written to a temporary file beside
 // it and moved over the target only once it is complete, so a crash mid-save keeps the old file;
 // the next save of a target clears what killed saves of it left behind, telling them from saves
-// still under way by the lock each save holds on its file. Screenshots are written the same way.
+// still under way by their age and by the lock each save holds on its file, or where the file
+// system's locks tell nothing, by the processes that have it open. Screenshots are written the same way.
 #include "Vorn_glfw3.h"
 
 #include <cerrno>
@@ -24,7 +25,9 @@ int FileOpen = 0;
 namespace {
 
 constexpr int IntBytes = 4;
-constexpr int TempNameTries = 100;      // attempts at a free temporary name
+// Attempts at a free temporary name. Leftovers of killed saves of earlier runs that had this
+// process's number hold the first names until a save a minute later sweeps them.
+constexpr int TempNameTries = 1000;
 constexpr mode_t NewFileMode = 0666;    // as fopen creates files, less the umask
 constexpr mode_t ModeBits = 07777;
 constexpr const char* TempMark = ".tmp-";   // temporary names: <target>.tmp-<pid>-<n>
@@ -84,10 +87,11 @@ pid_t TempNameOwner(const std::string& name, const std::string& base) {
 }
 
 // Each save holds a write lock on its temporary file from just after its creation until it is
-// renamed or removed. The lock is an open-file-description lock: it belongs to the open file,
-// not to the process, so it is seen from every process and pid namespace on the machine (and
-// through the file server on shared folders), and closing another descriptor of the file does
-// not drop it, as it would drop a classic record lock. 0 when taken, else the errno.
+// renamed or removed, where the file system can lock. The lock is an open-file-description
+// lock: it belongs to the open file, not to the process, so it is seen from every process and
+// pid namespace on the machine (and through the file server on shared folders), and closing
+// another descriptor of the file does not drop it, as it would drop a classic record lock.
+// 0 when taken, else the errno.
 int LockWholeFile(int fd) {
     struct flock whole {};
     whole.l_type = F_WRLCK;
@@ -101,63 +105,131 @@ bool HeldElsewhere(int error) { return error == EAGAIN || error == EACCES; }
 
 bool SameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
 
-// Removes name, a temporary file of a save, when no save holds it: only when its lock can be
-// taken at once, and only while the file at that name is still the one locked. The lock is
-// kept until the file is gone, so a second sweep cannot act on it meanwhile.
-void RemoveUnheld(int folder, const char* name) {
+// True while fd is still the file at name.
+bool StillNamed(int fd, const std::string& name) {
+    struct stat opened, named;
+    return fstat(fd, &opened) == 0 && lstat(name.c_str(), &named) == 0 && SameFile(opened, named);
+}
+
+// What the file system did with the lock of the save's own new file. Not every file system
+// locks as a local disk does: some cannot lock at all (ENOLCK, EOPNOTSUPP, EINVAL), some refuse
+// every lock as if it were held, and some grant every lock without excluding anyone (lock
+// forwarding that turns every lock into one owner's, a share mounted without byte-range locks).
+// Only where locks exclude does a lock tell whether a save holds the file.
+enum class Locking { Excludes, DoesNotExclude, Refused, Unavailable };
+
+// Refusals of the lock on two of its own new files in a row mean that the file system refuses
+// every lock, and the save goes on unlocked: no sweep of this build locks a file this fresh,
+// and one of an earlier build, which may, could take one such lock for a moment but hardly
+// two in a row. A refused file is removed, so that nothing of the save stays behind.
+constexpr int RefusalsMeaningNoLocks = 2;
+
+// How the locks of the file system of name behave, found with the file just created and
+// locked as name: a second open of it must be refused the lock where locks exclude.
+Locking LockingShownBy(const std::string& name) {
+    const int other = open(name.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (other < 0) return Locking::DoesNotExclude;   // unproven: judged as though it did not
+    const bool excluded = HeldElsewhere(LockWholeFile(other));
+    close(other);
+    return excluded ? Locking::Excludes : Locking::DoesNotExclude;
+}
+
+// A temporary file written to within this long may belong to a save under way, whatever its
+// lock or its name says: it is never removed. Saves take milliseconds, so a killed one's file
+// is removed by the first save a minute later. The age is measured against the file the save
+// has just made, so both times come from the clock of the same file system (a file server's
+// clock may differ from this machine's); a time ahead of that counts as fresh too.
+constexpr long long FreshNanoseconds = 60LL * 1000 * 1000 * 1000;
+
+bool WrittenRecently(const struct stat& file, const struct stat& now) {
+    const long long age = (static_cast<long long>(now.st_mtim.tv_sec) - file.st_mtim.tv_sec) * 1000000000LL +
+                          (now.st_mtim.tv_nsec - file.st_mtim.tv_nsec);
+    return age < FreshNanoseconds;
+}
+
+// Whether process pid, which runs, may have file open: true unless its open descriptors can be
+// listed (as root, or as its user) in a /proc of this process's own pid namespace, and none is
+// the file.
+bool MayHaveOpen(pid_t pid, const struct stat& file) {
+    char self[32] = {};
+    if (readlink("/proc/self", self, sizeof self - 1) <= 0 || std::atoi(self) != getpid()) return true;
+    DIR* fds = opendir(("/proc/" + std::to_string(pid) + "/fd").c_str());
+    if (!fds) return true;
+    bool held = false;
+    while (const dirent* entry = held ? nullptr : readdir(fds)) {
+        struct stat target;
+        held = entry->d_name[0] != '.' && fstatat(dirfd(fds), entry->d_name, &target, 0) == 0 && SameFile(target, file);
+    }
+    closedir(fds);
+    return held;
+}
+
+// Whether no process can be writing file, a temporary file named after process owner, as far
+// as this process can see: owner does not run (kill(pid, 0) failing with ESRCH; EPERM means
+// it runs under another user), or runs without the file open, or is this process: the one
+// save this process has under way is the file it has just made, so another file with its
+// number is left from an earlier run that had the same number (a game that is pid 1 in its
+// container has that number on every run). It cannot see processes in other pid namespaces;
+// that is why it decides only where locks do not.
+bool NoSaveHolds(pid_t owner, const struct stat& file) {
+    if (owner == getpid()) return true;
+    if (kill(owner, 0) != 0) return errno == ESRCH;
+    return !MayHaveOpen(owner, file);
+}
+
+// Removes name, an old temporary file of a save in folder, when no save holds it. Where locks
+// exclude, that is when its lock can be taken at once; the lock is kept until the file is gone,
+// so a second sweep cannot act on it meanwhile. Elsewhere the caller has judged it by the
+// processes it sees. Only while the file at that name is still the one judged, and still old.
+void RemoveLeftover(int folder, const char* name, Locking locking, const struct stat& now) {
     const int fd = openat(folder, name, O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) return;
-    struct stat locked, named;
-    if (fstat(fd, &locked) == 0 && S_ISREG(locked.st_mode) && LockWholeFile(fd) == 0 &&
-        fstatat(folder, name, &named, AT_SYMLINK_NOFOLLOW) == 0 && SameFile(locked, named))
+    struct stat judged, named;
+    if (fstat(fd, &judged) == 0 && S_ISREG(judged.st_mode) && !WrittenRecently(judged, now) &&
+        (locking != Locking::Excludes || LockWholeFile(fd) == 0) &&
+        fstatat(folder, name, &named, AT_SYMLINK_NOFOLLOW) == 0 && SameFile(judged, named))
         unlinkat(folder, name, 0);
     close(fd);
 }
 
 // Removes the temporary files that saves of target left in its folder when they were killed
-// (each save killed before its close leaves one). A file that some save still holds locked is
-// being written and stays, wherever that save runs; a file whose process this one sees running
-// (kill(pid, 0) not failing with ESRCH; EPERM means it runs under another user) stays without
-// asking. Nothing is said either way.
-void RemoveLeftovers(const std::string& target) {
+// (each save killed before its close leaves one); own is the descriptor of the file this save
+// has just made there, which the sweep passes over, and locking what its lock showed. A file
+// written to within the last minute stays. An older one goes when no save holds its lock where
+// locks exclude; where they do not, when no process here holds it open. Either way, whatever
+// process number its name carries. Nothing is said either way.
+void RemoveLeftovers(const std::string& target, int own, Locking locking) {
     const std::size_t slash = target.rfind('/');
     const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
-    if (base.empty()) return;
+    struct stat now, pending;
+    if (base.empty() || fstat(own, &now) != 0) return;
+    // A save of this process still open as well (a screenshot taken while a save is open).
+    const bool otherOpen = !WriteTemp.empty() && stat(WriteTemp.c_str(), &pending) == 0;
     DIR* folder = opendir(FolderOf(target).c_str());
     if (!folder) return;
-    const pid_t self = getpid();
     std::vector<std::string> gone;
     while (const dirent* entry = readdir(folder)) {
         const pid_t owner = TempNameOwner(entry->d_name, base);
-        if (owner == 0 || owner == self) continue;
+        if (owner == 0) continue;
         struct stat info;
-        if (fstatat(dirfd(folder), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(info.st_mode))
+        if (fstatat(dirfd(folder), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(info.st_mode) ||
+            SameFile(info, now) || (otherOpen && SameFile(info, pending)) || WrittenRecently(info, now))
             continue;
-        if (kill(owner, 0) != 0 && errno == ESRCH) gone.push_back(entry->d_name);
+        if (locking == Locking::Excludes || NoSaveHolds(owner, info)) gone.push_back(entry->d_name);
     }
-    for (const std::string& name : gone) RemoveUnheld(dirfd(folder), name.c_str());
+    for (const std::string& name : gone) RemoveLeftover(dirfd(folder), name.c_str(), locking, now);
     closedir(folder);
 }
 
-// Locks fd, the file just created as name. A sweep of another save may take the lock in the
-// moment between the creation and the locking, and remove the file: false when its lock is
-// held elsewhere or it is no longer at its name once locked, and the file is left to that
-// sweep. Where the file system cannot lock at all, the save goes on unlocked.
-bool ClaimCreated(int fd, const std::string& name) {
-    const int locking = LockWholeFile(fd);
-    if (locking != 0) return !HeldElsewhere(locking);
-    struct stat created, named;
-    return fstat(fd, &created) == 0 && lstat(name.c_str(), &named) == 0 && SameFile(created, named);
-}
-
 // Creates a new, empty file next to target, with the target's permissions when it exists, and
-// locks it. Returns the open descriptor and its name, or -1.
+// locks it where the file system can; then sweeps what killed saves of target left. Returns the
+// open descriptor and its name, or -1.
 int CreateTempBeside(const std::string& target, std::string& name) {
     struct stat existing;
     const bool exists = stat(target.c_str(), &existing) == 0;
     // What "wb" on the target itself would refuse is refused here too.
     if (exists && (S_ISDIR(existing.st_mode) || access(target.c_str(), W_OK) != 0)) return -1;
-    RemoveLeftovers(target);
+    int refusals = 0;
     for (int attempt = 0; attempt < TempNameTries; ++attempt) {
         name = target + TempMark + std::to_string(getpid()) + "-" + std::to_string(attempt);
         const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, NewFileMode);
@@ -165,11 +237,26 @@ int CreateTempBeside(const std::string& target, std::string& name) {
             if (errno != EEXIST) return -1;
             continue;
         }
-        if (!ClaimCreated(fd, name)) {
-            close(fd);
-            continue;
+        Locking locking = Locking::Unavailable;
+        const int locked = LockWholeFile(fd);
+        if (locked == 0) {
+            // A sweep of an earlier build may have taken the lock in the moment between the
+            // creation and the locking, and removed the file: it is left to that.
+            if (!StillNamed(fd, name)) {
+                close(fd);
+                continue;
+            }
+            locking = LockingShownBy(name);
+        } else if (HeldElsewhere(locked)) {
+            if (++refusals < RefusalsMeaningNoLocks) {
+                if (StillNamed(fd, name)) unlink(name.c_str());
+                close(fd);
+                continue;
+            }
+            locking = Locking::Refused;
         }
         if (exists) fchmod(fd, existing.st_mode & ModeBits);
+        RemoveLeftovers(target, fd, locking);
         return fd;
     }
     return -1;
