@@ -1,18 +1,23 @@
 // Sound effects and streamed music through OpenAL: the device, context, sources and buffers
 // opened at start-up, the WAV loader of the sound slots, effect playback over sources 0..30
 // and the WAV or Ogg Vorbis stream queued through four buffers on source 31. An Ogg file's
-// headers are checked with libogg and libvorbis before stb_vorbis decodes it.
+// headers are checked with libogg and libvorbis first; stb_vorbis decodes mono and stereo
+// music, libvorbisfile music of 3 to 8 channels, which is mixed down to stereo here.
 #include "Vorn_glfw3.h"
 
 #include <AL/al.h>
 #include <AL/alc.h>
 #include <ogg/ogg.h>
 #include <vorbis/codec.h>
+#define OV_EXCLUDE_STATIC_CALLBACKS   // its stdio callback tables go unused: ours are below
+#include <vorbis/vorbisfile.h>
 
 #define STB_VORBIS_HEADER_ONLY
 #include <stb_vorbis.h>
 
 #include <algorithm>
+#include <array>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -38,18 +43,187 @@ int SFXData[SoundSlots][SfxFields];
 int MusicBufferTick = 0;
 int MusicBufferStats[MusicStatsCount];
 
-// The open stream: its file, the Ogg decoder reading from it, and for a WAV stream the
-// byte range of its data chunk (the stream starts and loops at MusicFileBegin).
-static FILE* MusicFile = nullptr;
-static stb_vorbis* OggFile = nullptr;
-static long MusicFileBegin = 0;
-static long MusicFileEnd = 0;
-
 namespace {
 
 constexpr int WavFormatPCM = 1;
 constexpr int WavFormatFields = 16;    // bytes of the PCM fields of a "fmt " chunk
-constexpr int OggMaxChannels = 2;      // channels a music stream is decoded to at most
+constexpr int OggMaxChannels = 2;      // channels stb_vorbis decodes a stream with, at most
+constexpr int OggMixMaxChannels = 8;   // the most channels Vorbis gives an order to
+
+// ---- stereo mix of 3 to 8 channels ----
+// In the channel order Vorbis defines for each count: fronts to their own side at 1; the
+// centre, side and rear pairs, and a lone rear centre, at -3 dB (to both sides for a centre);
+// LFE left out. The weights are then scaled so that the fuller side sums to 1: full-scale
+// input in every channel at once reaches full scale and no further, so the mix never clips.
+
+constexpr float MinusThreeDb = 0.70710678f;
+
+enum class Speaker { FrontLeft, FrontRight, Centre, SideLeft, SideRight, RearLeft, RearRight, RearCentre, Lfe };
+
+struct StereoGain {
+    float left = 0, right = 0;
+};
+
+constexpr StereoGain SpeakerGain(Speaker s) {
+    switch (s) {
+        case Speaker::FrontLeft: return {1, 0};
+        case Speaker::FrontRight: return {0, 1};
+        case Speaker::Centre:
+        case Speaker::RearCentre: return {MinusThreeDb, MinusThreeDb};
+        case Speaker::SideLeft:
+        case Speaker::RearLeft: return {MinusThreeDb, 0};
+        case Speaker::SideRight:
+        case Speaker::RearRight: return {0, MinusThreeDb};
+        case Speaker::Lfe: break;
+    }
+    return {0, 0};
+}
+
+struct SpeakerLayout {
+    int channels;
+    std::array<Speaker, OggMixMaxChannels> speakers;
+};
+
+using S = Speaker;
+constexpr SpeakerLayout VorbisLayouts[] = {
+    {3, {S::FrontLeft, S::Centre, S::FrontRight}},
+    {4, {S::FrontLeft, S::FrontRight, S::RearLeft, S::RearRight}},
+    {5, {S::FrontLeft, S::Centre, S::FrontRight, S::RearLeft, S::RearRight}},
+    {6, {S::FrontLeft, S::Centre, S::FrontRight, S::RearLeft, S::RearRight, S::Lfe}},
+    {7, {S::FrontLeft, S::Centre, S::FrontRight, S::SideLeft, S::SideRight, S::RearCentre, S::Lfe}},
+    {8, {S::FrontLeft, S::Centre, S::FrontRight, S::SideLeft, S::SideRight, S::RearLeft, S::RearRight, S::Lfe}},
+};
+
+using StereoMix = std::array<StereoGain, OggMixMaxChannels>;
+
+// The scaled weights of each channel of a layout with this many channels (3..8).
+StereoMix MixFor(int channels) {
+    StereoMix mix{};
+    float left = 0, right = 0;
+    for (const SpeakerLayout& layout : VorbisLayouts) {
+        if (layout.channels != channels) continue;
+        for (int c = 0; c < channels; ++c) {
+            mix[c] = SpeakerGain(layout.speakers[c]);
+            left += mix[c].left;
+            right += mix[c].right;
+        }
+    }
+    const float fuller = std::max(left, right);
+    if (fuller > 0)
+        for (StereoGain& g : mix) g = {g.left / fuller, g.right / fuller};
+    return mix;
+}
+
+short ToSample(float v) {
+    const float s = v * 32767.0f;
+    if (s >= 32767.0f) return 32767;
+    if (s <= -32768.0f) return -32768;
+    if (s != s) return 0;   // NaN from a damaged packet
+    return static_cast<short>(std::lrint(s));
+}
+
+void MixToStereo(float* const* pcm, int channels, long frames, const StereoMix& mix, short* out) {
+    for (long i = 0; i < frames; ++i) {
+        float left = 0, right = 0;
+        for (int c = 0; c < channels; ++c) {
+            left += pcm[c][i] * mix[c].left;
+            right += pcm[c][i] * mix[c].right;
+        }
+        out[2 * i] = ToSample(left);
+        out[2 * i + 1] = ToSample(right);
+    }
+}
+
+// libvorbisfile reads the stream's own stdio file front to back, as a stream: it never seeks,
+// so it does not scan a chained file's links when it opens it (where 1.3.7 leaks on a damaged
+// link's headers). The file is closed with the music stream, not by the library.
+size_t OvRead(void* to, size_t size, size_t count, void* file) {
+    return std::fread(to, size, count, static_cast<FILE*>(file));
+}
+constexpr ov_callbacks OvStreamCallbacks = {OvRead, nullptr, nullptr, nullptr};
+
+// A stream of 3 to 8 channels: libvorbisfile's decoder on the music file and the mix of its
+// layout. Chained links keep playing while they have the first link's channels and rate; the
+// first link in another format ends the stream there, as the end of the file would.
+class MixedOgg {
+public:
+    MixedOgg() = default;
+    MixedOgg(const MixedOgg&) = delete;
+    MixedOgg& operator=(const MixedOgg&) = delete;
+    ~MixedOgg() { Close(); }
+
+    // Opens the decoder at the file's first byte; true when it has a layout this mixes.
+    bool Open(FILE* f) {
+        source = f;
+        std::rewind(f);
+        open = ov_open_callbacks(f, &file, nullptr, 0, OvStreamCallbacks) == 0;
+        const vorbis_info* info = open ? ov_info(&file, -1) : nullptr;
+        if (!info || info->channels <= OggMaxChannels || info->channels > OggMixMaxChannels) {
+            Close();
+            return false;
+        }
+        channels = info->channels;
+        rate = info->rate;
+        mix = MixFor(channels);
+        return true;
+    }
+    int Rate() const { return static_cast<int>(rate); }
+
+    // Decodes and mixes up to frames stereo frames into out; 0 at the end of the stream.
+    int Decode(short* out, int frames) {
+        int done = 0;
+        while (open && done < frames && !otherFormat) {
+            float** pcm = nullptr;
+            const long got = ov_read_float(&file, &pcm, frames - done, nullptr);
+            if (got == OV_HOLE) continue;   // a gap in the data: decoding goes on after it
+            if (got <= 0) break;
+            const vorbis_info* info = ov_info(&file, -1);
+            if (!info || info->channels != channels || info->rate != rate) {
+                otherFormat = true;
+                break;
+            }
+            MixToStereo(pcm, channels, got, mix, out + 2 * done);
+            done += static_cast<int>(got);
+        }
+        return done;
+    }
+    // Back to the start, as a new decoder on the same file (a file that no longer opens
+    // decodes nothing more, and the loop tries again at its next end).
+    void Rewind() {
+        Close();
+        otherFormat = false;
+        const int wanted = channels;
+        const long wantedRate = rate;
+        if (Open(source) && (channels != wanted || rate != wantedRate)) otherFormat = true;
+    }
+
+private:
+    void Close() {
+        if (open) ov_clear(&file);
+        open = false;
+    }
+
+    FILE* source = nullptr;
+    OggVorbis_File file{};
+    bool open = false;
+    int channels = 0;
+    long rate = 0;
+    StereoMix mix{};
+    bool otherFormat = false;
+};
+
+}  // namespace
+
+// The open stream: its file, the Ogg decoder reading from it (stb_vorbis for mono and stereo,
+// libvorbisfile and the mix for more channels), and for a WAV stream the byte range of its
+// data chunk (the stream starts and loops at MusicFileBegin).
+static FILE* MusicFile = nullptr;
+static stb_vorbis* OggFile = nullptr;
+static std::unique_ptr<MixedOgg> OggMixed;
+static long MusicFileBegin = 0;
+static long MusicFileEnd = 0;
+
+namespace {
 
 // ---- WAV chunk readers ----
 
@@ -258,8 +432,9 @@ struct OggHeaderReader {
 // True when the file starts with the three Vorbis headers as the decoder reads them: whole
 // pages with good checksums from the first byte on (no bytes skipped), all of the logical
 // stream the first page begins, none missing in between, each header accepted by libvorbis
-// and the comment header's lengths inside its packet. Reads only as far as the headers go.
-bool OggHeadersSound(FILE* f) {
+// and the comment header's lengths inside its packet. Reads only as far as the headers go;
+// gives the stream's channel count.
+bool OggHeadersSound(FILE* f, int& channels) {
     OggHeaderReader r;
     int headers = 0;
     long read = 0;
@@ -294,6 +469,7 @@ bool OggHeadersSound(FILE* f) {
             ++headers;
         }
     }
+    channels = r.info.channels;
     return true;
 }
 
@@ -304,6 +480,7 @@ ALuint MusicSourceName() { return ALsource[MusicSource]; }
 void CloseMusicFiles() {
     if (OggFile) stb_vorbis_close(OggFile);
     OggFile = nullptr;
+    OggMixed.reset();
     if (MusicFile) std::fclose(MusicFile);
     MusicFile = nullptr;
 }
@@ -364,7 +541,8 @@ void FinishMusicStep(bool atEnd, ALint state) {
     if (atEnd) {
         if (ASys.MusicLoop == 1) {
             if (ASys.MusicPlaying == MusicWav) std::fseek(MusicFile, MusicFileBegin, SEEK_SET);
-            if (ASys.MusicPlaying == MusicOgg) stb_vorbis_seek_start(OggFile);
+            if (ASys.MusicPlaying == MusicOgg && OggFile) stb_vorbis_seek_start(OggFile);
+            if (ASys.MusicPlaying == MusicOgg && OggMixed) OggMixed->Rewind();
         } else {
             ASys.MusicPlaying = MusicNone;
             CloseMusicFiles();
@@ -511,26 +689,47 @@ void VornSys::PlayMusic_Ogg_Sys(const char* path, int loop) {
     }
     BeginStream(loop);
     FileHandle file(std::fopen(path, "rb"));
-    stb_vorbis* ogg = nullptr;
-    if (file && OggHeadersSound(file.get())) {
-        std::rewind(file.get());
-        int error = 0;
-        ogg = stb_vorbis_open_file(file.get(), 0, &error, nullptr);
+    int channels = 0;
+    if (!file || !OggHeadersSound(file.get(), channels)) {
+        Debuglog("Error Opening Ogg");
+        MusicPlaying = MusicNone;
+        return;
     }
-    if (!ogg) {
+    // Beyond 8 channels Vorbis defines no order, so no channel is known to be left or right
+    // (the common ones are ambisonic or application-defined): such a file is refused, once,
+    // as a WAV stream OpenAL cannot play is, rather than played as a guess.
+    if (channels > OggMixMaxChannels) {
+        Debuglog(fstrSys("Error Opening Ogg - %i channels", channels));
+        MusicPlaying = MusicNone;
+        return;
+    }
+    std::rewind(file.get());
+    int rate = 0;
+    if (channels <= OggMaxChannels) {
+        int error = 0;
+        OggFile = stb_vorbis_open_file(file.get(), 0, &error, nullptr);
+        if (OggFile) {
+            const stb_vorbis_info info = stb_vorbis_get_info(OggFile);
+            channels = std::min(info.channels, OggMaxChannels);
+            rate = static_cast<int>(info.sample_rate);
+        }
+    } else {
+        auto mixed = std::make_unique<MixedOgg>();
+        if (mixed->Open(file.get())) {
+            rate = mixed->Rate();
+            channels = OggMaxChannels;   // what goes on the queue
+            OggMixed = std::move(mixed);
+        }
+    }
+    if (!OggFile && !OggMixed) {
         Debuglog("Error Opening Ogg");
         MusicPlaying = MusicNone;
         return;
     }
     MusicFile = file.release();
-    OggFile = ogg;
-    stb_vorbis_info info = stb_vorbis_get_info(OggFile);
-    // More than two channels (5.1 and the like) are decoded mixed down to stereo: the
-    // decoder mixes when it is asked for two, and OpenAL has no name for more.
-    const int channels = std::min(info.channels, OggMaxChannels);
     MusicBufferStats[MusicStatFormat] = channels == 1 ? AL_FORMAT_MONO16 : AL_FORMAT_STEREO16;
     MusicBufferStats[MusicStatChannels] = channels;
-    MusicBufferStats[MusicStatRate] = static_cast<int>(info.sample_rate);
+    MusicBufferStats[MusicStatRate] = rate;
     StartStream(MusicOgg, "Error Opening OGG stream :(\n");
 }
 
@@ -551,7 +750,8 @@ void VornSys::BufferMusic_Ogg_Sys() {
     if (!ALctx || MusicPlaying != MusicOgg || !MusicNeedsBlock(state)) return;
     std::vector<short> block(OggBlockSamples);
     int channels = std::max(MusicBufferStats[MusicStatChannels], 1);
-    int frames = stb_vorbis_get_samples_short_interleaved(OggFile, channels, block.data(), OggBlockSamples);
+    int frames = OggMixed ? OggMixed->Decode(block.data(), OggBlockSamples / OggMaxChannels)
+                          : stb_vorbis_get_samples_short_interleaved(OggFile, channels, block.data(), OggBlockSamples);
     QueueMusicBlock(block.data(), frames * channels * static_cast<int>(sizeof(short)));
     FinishMusicStep(frames == 0, state);
 }

@@ -1,5 +1,6 @@
 // Fuzz target: an Ogg Vorbis music file started as a looping stream and serviced for a few
-// main-loop passes, through the header check, stb_vorbis and the OpenAL fake.
+// main-loop passes, through the header check, the decoder of its channel count (stb_vorbis,
+// or libvorbisfile and the stereo mix) and the OpenAL fake.
 #include "fuzz_support.h"
 
 namespace {

@@ -1,6 +1,8 @@
-// Sound on the real OpenAL Soft: its wave driver writes the mix to a file, the generated gem
-// sound and a second of the streamed music are played through the core's API, and the file's
-// loudness envelope (read through sox) must show the two sounds in order with silence around.
+// Sound on the real OpenAL Soft: its wave driver writes the mix to a file, read back through
+// sox. The generated gem sound and a second of the streamed music, played through the core's
+// API, must show in the file's loudness envelope in order with silence around; surround music
+// (7.1 and 5.1 files, a tone in one channel each) must be heard on its own side, at its pitch.
+#include <AL/al.h>
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -18,6 +20,7 @@
 
 #include "MyGame.h"
 #include "VornCore.h"
+#include "audio_files.h"
 
 namespace {
 
@@ -48,20 +51,30 @@ long long Since(long long start) { return SysClockMs() - start; }
 
 void SleepMs(int ms) { usleep(static_cast<useconds_t>(ms) * 1000); }
 
-// The RMS amplitude of each window of the file, empty when sox cannot read it.
-std::vector<double> Envelope(const std::string& wav) {
-    const std::string command = "sox '" + wav + "' -t raw -e signed -b 16 -c 1 -r " +
-                                std::to_string(EnvelopeRate) + " - 2>/dev/null";
+// The file's samples as 16-bit PCM at EnvelopeRate, interleaved over channels (sox mixes or
+// spreads the file's own channels); empty when sox cannot read it.
+std::vector<int16_t> ReadMix(const std::string& wav, int channels) {
+    const std::string command = "sox '" + wav + "' -t raw -e signed -b 16 -c " + std::to_string(channels) +
+                                " -r " + std::to_string(EnvelopeRate) + " - 2>/dev/null";
+    std::vector<int16_t> samples;
     FILE* out = popen(command.c_str(), "r");
+    if (!out) return samples;
+    int16_t block[4096];
+    size_t got = 0;
+    while ((got = std::fread(block, sizeof block[0], std::size(block), out)) > 0)
+        samples.insert(samples.end(), block, block + got);
+    pclose(out);
+    return samples;
+}
+
+// The RMS amplitude of each window of the file, down to one channel.
+std::vector<double> Envelope(const std::vector<int16_t>& mono) {
     std::vector<double> envelope;
-    if (!out) return envelope;
-    std::vector<int16_t> window(WindowSamples);
-    while (std::fread(window.data(), sizeof window[0], window.size(), out) == window.size()) {
+    for (size_t at = 0; at + WindowSamples <= mono.size(); at += WindowSamples) {
         double sum = 0;
-        for (int16_t s : window) sum += static_cast<double>(s) * s;
+        for (size_t i = at; i < at + WindowSamples; ++i) sum += static_cast<double>(mono[i]) * mono[i];
         envelope.push_back(std::sqrt(sum / WindowSamples) / FullScale);
     }
-    pclose(out);
     return envelope;
 }
 
@@ -96,22 +109,37 @@ std::string Describe(const std::vector<Segment>& sounds, int fileMs) {
     return text.str();
 }
 
+const std::filesystem::path& Scratch() {
+    static const std::filesystem::path tmp = [] {
+        const std::filesystem::path p = std::filesystem::path(BRINDLEWICK_TEST_TMP) / "sound_output";
+        std::filesystem::remove_all(p);
+        std::filesystem::create_directories(p);
+        return p;
+    }();
+    return tmp;
+}
+
+// The file the wave driver writes the mix to. OpenAL Soft reads its configuration once, when
+// a device is first opened, so every test of this process shares it: each closes its device,
+// which completes the file, and reads it before the next opens one and starts it anew.
+std::string WaveOutput() {
+    const std::string wav = (Scratch() / "mix.wav").string();
+    const std::string conf = (Scratch() / "alsoft.conf").string();
+    if (!std::filesystem::exists(conf)) {
+        std::ofstream(conf) << "[general]\ndrivers = wave\n[wave]\nfile = " << wav << "\n";
+        setenv("ALSOFT_CONF", conf.c_str(), 1);
+        unsetenv("ALSOFT_DRIVERS");
+    }
+    return wav;
+}
+
 TEST(SoundOutput, GemAndMusicReachTheWaveDriver) {
     ASSERT_NE(std::getenv("DISPLAY"), nullptr) << "no X display: run under xvfb-run";
     ASSERT_EQ(std::system("sox --version > /dev/null 2>&1"), 0) << "sox is missing";
     const std::filesystem::path data = BRINDLEWICK_DATA_DIR;
     ASSERT_TRUE(std::filesystem::exists(data / "audio" / "02.wav")) << "the generated data folder is missing";
     ASSERT_TRUE(std::filesystem::exists(data / "audio" / "wombats.ogg"));
-
-    // OpenAL Soft reads its configuration when the device is first opened.
-    const std::filesystem::path tmp = std::filesystem::path(BRINDLEWICK_TEST_TMP) / "sound_output";
-    std::filesystem::remove_all(tmp);
-    std::filesystem::create_directories(tmp);
-    const std::string wav = (tmp / "mix.wav").string();
-    const std::string conf = (tmp / "alsoft.conf").string();
-    std::ofstream(conf) << "[general]\ndrivers = wave\n[wave]\nfile = " << wav << "\n";
-    setenv("ALSOFT_CONF", conf.c_str(), 1);
-    unsetenv("ALSOFT_DRIVERS");
+    const std::string wav = WaveOutput();
 
     Core.Begin(556, "Sound Test");
     ASSERT_NE(ALctx, nullptr) << "OpenAL Soft's wave driver did not open";
@@ -142,7 +170,7 @@ TEST(SoundOutput, GemAndMusicReachTheWaveDriver) {
     SleepMs(TailMs);
     Core.Terminate();   // closing the device completes the file
 
-    const std::vector<double> envelope = Envelope(wav);
+    const std::vector<double> envelope = Envelope(ReadMix(wav, 1));
     ASSERT_FALSE(envelope.empty()) << "sox could not read " << wav;
     const int fileMs = static_cast<int>(envelope.size()) * WindowMs;
     const std::vector<Segment> sounds = Sounds(envelope);
@@ -159,6 +187,90 @@ TEST(SoundOutput, GemAndMusicReachTheWaveDriver) {
     EXPECT_GT(tune.LengthMs(), primedMs) << "the music streams past its first " << MusicBuffers << " blocks";
     EXPECT_LE(tune.LengthMs(), MusicMs + SlackMs) << "the music ends when it is stopped";
     EXPECT_GE(fileMs - tune.ToMs(), TailMs - SlackMs) << "silence after the music stopped";
+}
+
+// Surround music through the game's path, one file after another with silence between: a 7.1
+// file with a tone in front right only, one with a tone in side left only, and a 5.1 file with
+// a tone in the centre only. Each is heard on its side or sides of the mix, at its pitch, and
+// the other side stays far quieter.
+TEST(SoundOutput, SurroundMusicIsHeardOnItsSide) {
+    ASSERT_NE(std::getenv("DISPLAY"), nullptr) << "no X display: run under xvfb-run";
+    ASSERT_EQ(std::system("sox --version > /dev/null 2>&1"), 0) << "sox is missing";
+    const std::string wav = WaveOutput();
+
+    struct Case {
+        const char* file;
+        int channels, channel;   // the tone's channel in the Vorbis order
+        double hz;
+        bool left, right;        // where it is heard
+    };
+    const Case cases[] = {
+        {"front_right_7.1.ogg", 8, 2, 660, false, true},
+        {"side_left_7.1.ogg", 8, 3, 440, true, false},
+        {"centre_5.1.ogg", 6, 1, 550, true, true},
+    };
+    constexpr int ToneRate = 44100, ToneMs = 800, GapMs = 500, WaitMs = 5000;
+    const std::filesystem::path home = Scratch() / "home";
+    const std::filesystem::path audio = home / "Data" / "556" / "audio";
+    std::filesystem::create_directories(audio);
+    for (const Case& c : cases) {
+        const audio_files::Bytes ogg = audio_files::OggEncode(
+            c.channels, ToneRate, ToneRate * ToneMs / 1000,
+            [&](int ch, int i) { return ch == c.channel ? 0.5 * std::sin(2 * M_PI * c.hz * i / ToneRate) : 0.0; });
+        ASSERT_FALSE(ogg.empty());
+        audio_files::WriteBytes((audio / c.file).string(), ogg);
+    }
+
+    Core.Begin(556, "Surround Test");
+    ASSERT_NE(ALctx, nullptr) << "OpenAL Soft's wave driver did not open";
+    std::snprintf(Core.home, sizeof Core.home, "%s", home.c_str());
+    Core.MusicVol = 1;
+    SleepMs(GapMs);
+    for (const Case& c : cases) {
+        Core.PlayMusic(c.file, 0);
+        EXPECT_EQ(ASys.MusicPlaying, MusicOgg) << c.file;
+        // Serviced as the main loop does until the file ends, then its queue plays out.
+        const long long start = SysClockMs();
+        ALint state = AL_PLAYING;
+        while (Since(start) < WaitMs && (ASys.MusicPlaying != MusicNone || state == AL_PLAYING)) {
+            Core.MusicHandler();
+            SleepMs(ServiceMs);
+            alGetSourcei(ALsource[MusicSource], AL_SOURCE_STATE, &state);
+        }
+        EXPECT_NE(state, AL_PLAYING) << c.file << " still plays after " << WaitMs << " ms";
+        SleepMs(GapMs);
+    }
+    Core.Terminate();
+
+    const std::vector<int16_t> stereo = ReadMix(wav, 2);
+    std::vector<int16_t> mono(stereo.size() / 2);
+    for (size_t i = 0; i < mono.size(); ++i) mono[i] = static_cast<int16_t>((stereo[2 * i] + stereo[2 * i + 1]) / 2);
+    const std::vector<double> envelope = Envelope(mono);
+    ASSERT_FALSE(envelope.empty()) << "sox could not read " << wav;
+    const std::vector<Segment> sounds = Sounds(envelope);
+    SCOPED_TRACE(Describe(sounds, static_cast<int>(envelope.size()) * WindowMs));
+    ASSERT_EQ(sounds.size(), std::size(cases)) << "each file once, silence between";
+    for (size_t n = 0; n < std::size(cases); ++n) {
+        const Case& c = cases[n];
+        SCOPED_TRACE(c.file);
+        EXPECT_NEAR(sounds[n].LengthMs(), ToneMs, SlackMs) << "the whole file";
+        // The middle of the sound, away from its edges.
+        const size_t from = static_cast<size_t>(sounds[n].from + sounds[n].LengthMs() / 4 / WindowMs) * WindowSamples;
+        const size_t to = static_cast<size_t>(sounds[n].to - sounds[n].LengthMs() / 4 / WindowMs) * WindowSamples;
+        const double side[2] = {audio_files::ChannelRms(stereo, 0, from, to), audio_files::ChannelRms(stereo, 1, from, to)};
+        const double heard = std::max(side[0], side[1]);
+        EXPECT_GT(heard, Loud);
+        for (int s = 0; s < 2; ++s) {
+            SCOPED_TRACE(s == 0 ? "left" : "right");
+            if (!(s == 0 ? c.left : c.right)) {
+                EXPECT_LT(side[s], heard / 10) << "far quieter on the other side";
+                continue;
+            }
+            EXPECT_GT(side[s], heard / 2);
+            EXPECT_GT(audio_files::ToneAmplitude(stereo, s, c.hz, EnvelopeRate, from, to), side[s])
+                << "at its pitch, " << c.hz << " Hz (a sine's amplitude is its RMS times 1.41)";
+        }
+    }
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // Sound files made by the tests themselves: RIFF WAV files built chunk by chunk (so a test
-// can add, drop, repeat, pad or break chunks) and small Ogg Vorbis files encoded with
-// libvorbisenc.
+// can add, drop, repeat, pad or break chunks) and small Ogg Vorbis files of any signal and
+// channel count encoded with libvorbisenc.
 #pragma once
 
 #include <vorbis/vorbisenc.h>
@@ -140,13 +140,15 @@ inline void WriteBytes(const std::string& path, const Bytes& bytes) {
 using HeaderPackets = std::vector<Bytes>;
 using HeaderEdit = std::function<void(HeaderPackets&)>;
 
-// An Ogg Vorbis file of a sine tone: seconds long, at rate, with channels. The header
-// packets pass through edit on their way into the file; the pages around them are whole, with
-// good checksums, like those of a file crafted to get past a page reader.
-// channelGains scales the tone in each channel (missing entries: 1), so a test can tell the
-// channels apart.
-inline Bytes OggTone(int channels, int rate, double seconds, double hz = 440, const HeaderEdit& edit = {},
-                     const std::vector<double>& channelGains = {}) {
+// One sample of a signal, -1..1, for a channel at a frame.
+using Signal = std::function<double(int channel, int frame)>;
+
+// An Ogg Vorbis file of frames of a signal, at rate, with channels, in a logical stream with
+// the given serial number. The header packets pass through edit on their way into the file;
+// the pages around them are whole, with good checksums, like those of a file crafted to get
+// past a page reader.
+inline Bytes OggEncode(int channels, int rate, int frames, const Signal& signal, const HeaderEdit& edit = {},
+                       int serial = 1) {
     Bytes out;
     vorbis_info vi;
     vorbis_info_init(&vi);
@@ -161,7 +163,7 @@ inline Bytes OggTone(int channels, int rate, double seconds, double hz = 440, co
     vorbis_block vb;
     vorbis_block_init(&vd, &vb);
     ogg_stream_state os;
-    ogg_stream_init(&os, 1);
+    ogg_stream_init(&os, serial);
     ogg_page og;
     ogg_packet op, header, comments, codebooks;
     auto writePage = [&]() {
@@ -187,7 +189,6 @@ inline Bytes OggTone(int channels, int rate, double seconds, double hz = 440, co
     }
     while (ogg_stream_flush(&os, &og)) writePage();
 
-    const int total = static_cast<int>(seconds * rate);
     const int step = 1024;
     auto drain = [&]() {
         while (vorbis_analysis_blockout(&vd, &vb) == 1) {
@@ -199,13 +200,11 @@ inline Bytes OggTone(int channels, int rate, double seconds, double hz = 440, co
             }
         }
     };
-    for (int done = 0; done < total; done += step) {
-        int n = std::min(step, total - done);
+    for (int done = 0; done < frames; done += step) {
+        int n = std::min(step, frames - done);
         float** buf = vorbis_analysis_buffer(&vd, n);
         for (int i = 0; i < n; ++i)
-            for (int c = 0; c < channels; ++c)
-                buf[c][i] = static_cast<float>((c < static_cast<int>(channelGains.size()) ? channelGains[c] : 1) *
-                                               0.5 * std::sin(2 * M_PI * hz * (done + i) / rate));
+            for (int c = 0; c < channels; ++c) buf[c][i] = static_cast<float>(signal(c, done + i));
         vorbis_analysis_wrote(&vd, n);
         drain();
     }
@@ -219,6 +218,19 @@ inline Bytes OggTone(int channels, int rate, double seconds, double hz = 440, co
     vorbis_comment_clear(&vc);
     vorbis_info_clear(&vi);
     return out;
+}
+
+// A sine tone of amplitude 0.5: seconds long, at rate, with channels. channelGains scales the
+// tone in each channel (missing entries: 1), so a test can tell the channels apart.
+inline Bytes OggTone(int channels, int rate, double seconds, double hz = 440, const HeaderEdit& edit = {},
+                     const std::vector<double>& channelGains = {}) {
+    return OggEncode(
+        channels, rate, static_cast<int>(seconds * rate),
+        [&](int c, int i) {
+            const double gain = c < static_cast<int>(channelGains.size()) ? channelGains[c] : 1;
+            return gain * 0.5 * std::sin(2 * M_PI * hz * i / rate);
+        },
+        edit);
 }
 
 // A comment header packet: the vendor text, then the comments, each with the length field
@@ -290,6 +302,30 @@ inline Bytes Tone16(int channels, int rate, double seconds, double hz = 440, dou
         for (int c = 0; c < channels; ++c) PutLE(b, static_cast<uint16_t>(v), 2);
     }
     return b;
+}
+
+// ---- measuring decoded sound ----
+
+using Stereo = std::vector<int16_t>;   // interleaved left, right
+
+// Root mean square of one channel of interleaved stereo frames [from, to), full scale 1.
+inline double ChannelRms(const Stereo& stereo, int channel, size_t from = 0, size_t to = SIZE_MAX) {
+    to = std::min(to, stereo.size() / 2);
+    double sum = 0;
+    for (size_t i = from; i < to; ++i) sum += std::pow(stereo[2 * i + channel] / 32768.0, 2);
+    return to > from ? std::sqrt(sum / static_cast<double>(to - from)) : 0;
+}
+
+// The amplitude of the frequency hz in one channel over frames [from, to) (a single-bin
+// DFT): a sine of amplitude a at hz gives about a, a sine at another pitch next to nothing.
+inline double ToneAmplitude(const Stereo& stereo, int channel, double hz, int rate, size_t from, size_t to) {
+    double re = 0, im = 0;
+    for (size_t i = from; i < to; ++i) {
+        const double x = stereo[2 * i + channel] / 32768.0;
+        re += x * std::cos(2 * M_PI * hz * static_cast<double>(i) / rate);
+        im += x * std::sin(2 * M_PI * hz * static_cast<double>(i) / rate);
+    }
+    return to > from ? 2 * std::hypot(re, im) / static_cast<double>(to - from) : 0;
 }
 
 }  // namespace audio_files
