@@ -11,7 +11,9 @@ focused window), `press_until` (a key pressed again until its effect shows), `qu
 `close_window` (the window's close box, sent as WM_DELETE_WINDOW over the X protocol),
 `screenshot` (F10), `wait_for_file`, `wait_exit`, `check_clean_exit`, `read_png`. Clean-up
 always ends the game and the X server.
-Python 3 standard library only; a missing xvfb-run or xdotool fails the test loudly.
+Python 3 standard library only; a missing xvfb-run or xdotool fails the test loudly. A machine
+that cannot run an X server at all (its /tmp may not be written) skips the test: the script
+names what is missing and exits with SKIP_EXIT, which ctest reports as skipped.
 """
 
 import argparse
@@ -23,6 +25,7 @@ import socket
 import struct
 import subprocess
 import sys
+import tempfile
 import time
 import traceback
 import zlib
@@ -52,6 +55,9 @@ START_TRIES = 3           # X servers started in parallel can collide on a displ
 SAVE_QUIET_FRAMES = 4
 SAVE_QUIET_MIN, SAVE_QUIET_MAX = 0.25, 1.0
 LOADER_GRACE = 20         # seconds after the window within which a loader logs its first asset
+# Xvfb keeps its lock file and socket folder in /tmp whatever TMPDIR says.
+X_LOCK_FOLDER = "/tmp"
+SKIP_EXIT = 77            # the exit code ctest reads as "skipped" (SKIP_RETURN_CODE of the e2e tests)
 
 # The log lines of the start-up and of a clean shutdown.
 LOG_WINDOW = r"> Opened Window$"
@@ -63,6 +69,10 @@ LOG_SAVED = r"> Saving Image - (\d+)x(\d+)  to (.*)$"  # an F10 screenshot: widt
 
 class Failure(AssertionError):
     pass
+
+
+class Skip(Exception):
+    """The machine lacks something the test needs: not a fault of the game or of the set-up."""
 
 
 def check(condition, message):
@@ -80,6 +90,20 @@ def parse_args(argv=None):
 def require_tools():
     missing = [tool for tool in ("xvfb-run", "xdotool", "xauth") if shutil.which(tool) is None]
     check(not missing, "missing tools (run scripts/setup): " + ", ".join(missing))
+    if not writable(X_LOCK_FOLDER):
+        raise Skip("%s may not be written here: Xvfb cannot make its lock file, so no X server can start"
+                   % X_LOCK_FOLDER)
+
+
+def writable(folder):
+    """True when a file can be made in folder (a read-only mount says no even to root)."""
+    try:
+        fd, path = tempfile.mkstemp(prefix=".e2e-probe-", dir=folder)
+    except OSError:
+        return False
+    os.close(fd)
+    os.unlink(path)
+    return True
 
 
 def fresh_dir(path):
@@ -629,10 +653,11 @@ def read_png(path):
 def run(*cases, argv=None):
     """Runs each case (a function taking a fresh, not yet started Game) in its own home folder
     `<work>/<case name>`, always cleaning up; prints the log of a failed case and exits 1 if any
-    case failed."""
+    case failed. A case the machine cannot run (Skip) prints why; when no case failed and one
+    was skipped the script exits with SKIP_EXIT."""
     args = parse_args(argv)
     binary, work, start_dir = os.path.abspath(args.game), os.path.abspath(args.work), os.getcwd()
-    failed = []
+    failed, skipped = [], []
     for case in cases:
         name = case.__name__
         print("=== %s" % name, flush=True)
@@ -646,6 +671,9 @@ def run(*cases, argv=None):
             with game:
                 case(game)
             print("--- PASS %s" % name, flush=True)
+        except Skip as reason:
+            skipped.append(name)
+            print("--- SKIP %s: %s" % (name, reason), flush=True)
         except Exception:
             failed.append(name)
             traceback.print_exc()
@@ -657,3 +685,6 @@ def run(*cases, argv=None):
     if failed:
         print("failed: " + ", ".join(failed), flush=True)
         sys.exit(1)
+    if skipped:
+        print("skipped: " + ", ".join(skipped), flush=True)
+        sys.exit(SKIP_EXIT)

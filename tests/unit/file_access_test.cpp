@@ -93,7 +93,8 @@ TEST_F(FileAccess, ReadStringUsesTheNextRingBufferEachTime) {
 
 TEST(UserName, IsTheLoginNameOfTheEffectiveUser) {
     const passwd* entry = getpwuid(geteuid());
-    ASSERT_NE(entry, nullptr);
+    // A container run under a bare user number (docker run --user 4242) has no entry to name.
+    if (!entry) GTEST_SKIP() << "user " << geteuid() << " has no entry in the user database (/etc/passwd)";
     EXPECT_EQ(Core.MyName(), entry->pw_name);
     EXPECT_FALSE(Core.MyName().empty());
 }
