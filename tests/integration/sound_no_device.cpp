@@ -3,34 +3,17 @@
 // once, loads nothing and keeps no file open.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <sys/resource.h>
-
-#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 
 #include "MyGame.h"
 #include "VornCore.h"
+#include "file_scratch.h"
 
 namespace {
 
 VornCore Core;
-constexpr rlim_t MaxProbedDescriptors = 1 << 20;
-
-// The process's open file descriptors, each number below the descriptor limit asked for its
-// flags: unlike a listing of /proc/self/fd this counts where /proc is not mounted (a chroot).
-int OpenDescriptors() {
-    rlimit limit{};
-    rlim_t probed = MaxProbedDescriptors;
-    if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY)
-        probed = std::min(limit.rlim_cur, probed);
-    int n = 0;
-    for (int fd = 0; fd < static_cast<int>(probed); ++fd)
-        if (fcntl(fd, F_GETFD) != -1) ++n;
-    return n;
-}
 
 TEST(SoundWithoutDevice, EveryCallIsHarmless) {
     ASSERT_NE(std::getenv("DISPLAY"), nullptr) << "no X display: run under xvfb-run";

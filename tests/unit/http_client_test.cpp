@@ -142,6 +142,32 @@ private:
 };
 
 const char* const NoIPv6Loopback = "no AF_INET6 socket can bind ::1 here (IPv6 off, or no ::1 on lo)";
+
+// What a name resolves to on this machine: whether 127.0.0.1 and ::1 are among its addresses,
+// and the family of its first one. A bare chroot has no /etc/hosts, where even "localhost"
+// resolves to nothing.
+struct LoopbackLookup {
+    bool four = false, six = false;
+    int first = AF_UNSPEC;
+};
+
+LoopbackLookup LookUpLoopbacks(const char* name) {
+    LoopbackLookup result;
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    if (getaddrinfo(name, "80", &hints, &found) != 0) return result;
+    result.first = found->ai_family;
+    for (const addrinfo* a = found; a; a = a->ai_next) {
+        if (a->ai_family == AF_INET && reinterpret_cast<const sockaddr_in*>(a->ai_addr)->sin_addr.s_addr == htonl(INADDR_LOOPBACK))
+            result.four = true;
+        if (a->ai_family == AF_INET6 && IN6_IS_ADDR_LOOPBACK(&reinterpret_cast<const sockaddr_in6*>(a->ai_addr)->sin6_addr))
+            result.six = true;
+    }
+    freeaddrinfo(found);
+    return result;
+}
 const char* const NoSilentListener =
     "a loopback listener with a full accept queue still answers connections here: no silent address";
 
@@ -153,10 +179,10 @@ TEST(HttpClient, SendsExactlyTheRequestLineAndTwoHeaders) {
     struct Case {
         std::string host, path;
     };
-    const Case cases[] = {
-        {server.Host(), "Scores.php?Game=0556&Score=a*!U!*b"},
-        {"localhost:" + std::to_string(server.port), ""},   // the Host header carries the name as given
-    };
+    std::vector<Case> cases = {{server.Host(), "Scores.php?Game=0556&Score=a*!U!*b"}};
+    const bool localhost = LookUpLoopbacks("localhost").four;
+    // The Host header carries the name as given.
+    if (localhost) cases.push_back({"localhost:" + std::to_string(server.port), ""});
     for (const Case& c : cases) {
         SCOPED_TRACE(c.host + " " + c.path);
         server.Reply({Head + Open + "ok" + Close});
@@ -164,6 +190,7 @@ TEST(HttpClient, SendsExactlyTheRequestLineAndTwoHeaders) {
         EXPECT_EQ(server.Request(), Request(c.host, c.path));
         EXPECT_EQ(ASys.URLGrabbed, "ok");
     }
+    if (!localhost) GTEST_SKIP() << "\"localhost\" does not resolve to 127.0.0.1 here (no /etc/hosts?): its case was left out";
 }
 
 TEST(HttpClient, PayloadLiesBetweenTheDelimiters) {
@@ -502,24 +529,10 @@ TEST(HttpClient, ConnectsRacePastASilentOrRefusedAddress) {
 // fetch: the other answers, through the lookup the game makes.
 TEST(HttpClient, ANameOfBothLoopbacksIsReachedPastItsSilentFirstAddress) {
     const char* const name = "localhost";
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    bool four = false, six = false;
-    int first = AF_UNSPEC;
-    if (getaddrinfo(name, "80", &hints, &found) == 0) {
-        first = found->ai_family;
-        for (const addrinfo* a = found; a; a = a->ai_next) {
-            if (a->ai_family == AF_INET)
-                four = four || reinterpret_cast<const sockaddr_in*>(a->ai_addr)->sin_addr.s_addr == htonl(INADDR_LOOPBACK);
-            if (a->ai_family == AF_INET6)
-                six = six || IN6_IS_ADDR_LOOPBACK(&reinterpret_cast<const sockaddr_in6*>(a->ai_addr)->sin6_addr);
-        }
-        freeaddrinfo(found);
-    }
-    if (!four || !six) GTEST_SKIP() << "\"" << name << "\" does not resolve to both ::1 and 127.0.0.1 here (no ::1 line for it in /etc/hosts)";
+    const LoopbackLookup found = LookUpLoopbacks(name);
+    if (!found.four || !found.six) GTEST_SKIP() << "\"" << name << "\" does not resolve to both ::1 and 127.0.0.1 here (no ::1 line for it in /etc/hosts)";
     if (!IPv6LoopbackBindable()) GTEST_SKIP() << NoIPv6Loopback;
+    const int first = found.first;
     const int other = first == AF_INET6 ? AF_INET : AF_INET6;
     // The silent listener takes a free port of the first family; the same port of the other
     // family is free too nearly always, else try another.
