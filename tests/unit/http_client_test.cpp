@@ -8,6 +8,7 @@
 // data and the configured score server.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -467,7 +468,8 @@ TEST(HttpClient, AConnectionThatNeverStandsIsGivenUp) {
 // longer uses up the 3 seconds before the address that answers is tried. When none connects,
 // the line and the kept payload are as for one address.
 TEST(HttpClient, ConnectsRacePastASilentOrRefusedAddress) {
-    if (!IPv6LoopbackBindable()) GTEST_SKIP() << NoIPv6Loopback;
+    const bool six = IPv6LoopbackBindable();
+    bool leftOut = false;   // cases with a ::1 address, where ::1 cannot be had
     enum class Peer { Answers, Silent4, Silent6, Refused4, Refused6 };
     struct Case {
         const char* name;
@@ -477,6 +479,7 @@ TEST(HttpClient, ConnectsRacePastASilentOrRefusedAddress) {
         {"a silent ::1, then 127.0.0.1 answers", {Peer::Silent6, Peer::Answers}},
         {"a refused ::1, then 127.0.0.1 answers", {Peer::Refused6, Peer::Answers}},
         {"a refused 127.0.0.1, then another answers", {Peer::Refused4, Peer::Answers}},
+        {"a silent 127.0.0.1, then another answers", {Peer::Silent4, Peer::Answers}},
         {"three silent ::1 and a silent 127.0.0.1, then one that answers",
          {Peer::Silent6, Peer::Silent6, Peer::Silent6, Peer::Silent4, Peer::Answers}},
         {"127.0.0.1 answers first, a silent ::1 after it", {Peer::Answers, Peer::Silent6}},
@@ -485,6 +488,10 @@ TEST(HttpClient, ConnectsRacePastASilentOrRefusedAddress) {
     const std::string host = "scores.test";
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
+        if (!six && std::any_of(c.peers.begin(), c.peers.end(), [](Peer p) { return p == Peer::Silent6 || p == Peer::Refused6; })) {
+            leftOut = true;
+            continue;
+        }
         std::vector<std::unique_ptr<FullQueueListener>> silent;
         LoopbackServer server;
         bool answers = false;
@@ -523,6 +530,7 @@ TEST(HttpClient, ConnectsRacePastASilentOrRefusedAddress) {
             EXPECT_EQ(grabbed, "previous");
         }
     }
+    if (leftOut) GTEST_SKIP() << NoIPv6Loopback << ": the cases with a ::1 address were left out";
 }
 
 // A name that resolves to ::1 and 127.0.0.1, its first address silent on the port of the
