@@ -3,7 +3,6 @@
 // process that writes where the disk is full or the folder read-only.
 #pragma once
 
-#include <dirent.h>
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <linux/capability.h>
