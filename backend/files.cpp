@@ -26,7 +26,8 @@ namespace {
 
 constexpr int IntBytes = 4;
 // Attempts at a free temporary name. Leftovers of killed saves of earlier runs that had this
-// process's number hold the first names until a save a minute later sweeps them.
+// process's number hold the first names until a save a minute later sweeps them; where they
+// hold them all, the save sweeps them before it tries the names again.
 constexpr int TempNameTries = 1000;
 constexpr mode_t NewFileMode = 0666;    // as fopen creates files, less the umask
 constexpr mode_t ModeBits = 07777;
@@ -124,27 +125,34 @@ enum class Locking { Excludes, DoesNotExclude, Refused, Unavailable };
 // two in a row. A refused file is removed, so that nothing of the save stays behind.
 constexpr int RefusalsMeaningNoLocks = 2;
 
-// How the locks of the file system of name behave, found with the file just created and
-// locked as name: a second open of it must be refused the lock where locks exclude.
-Locking LockingShownBy(const std::string& name) {
-    const int other = open(name.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+// How the locks of the file system behave, found with a file just created and locked: other,
+// a second open of it, must be refused the lock where locks exclude. Closes other.
+Locking LockingShownBy(int other) {
     if (other < 0) return Locking::DoesNotExclude;   // unproven: judged as though it did not
     const bool excluded = HeldElsewhere(LockWholeFile(other));
     close(other);
     return excluded ? Locking::Excludes : Locking::DoesNotExclude;
 }
 
+constexpr int ReopenFlags = O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+
 // A temporary file written to within this long may belong to a save under way, whatever its
 // lock or its name says: it is never removed. Saves take milliseconds, so a killed one's file
 // is removed by the first save a minute later. The age is measured against the file the save
 // has just made, so both times come from the clock of the same file system (a file server's
 // clock may differ from this machine's); a time ahead of that counts as fresh too.
-constexpr long long FreshNanoseconds = 60LL * 1000 * 1000 * 1000;
+constexpr long long FreshSeconds = 60;
+constexpr long long NanosecondsPerSecond = 1000 * 1000 * 1000;
 
 bool WrittenRecently(const struct stat& file, const struct stat& now) {
-    const long long age = (static_cast<long long>(now.st_mtim.tv_sec) - file.st_mtim.tv_sec) * 1000000000LL +
-                          (now.st_mtim.tv_nsec - file.st_mtim.tv_nsec);
-    return age < FreshNanoseconds;
+    if (file.st_mtim.tv_sec >= now.st_mtim.tv_sec) return true;   // the same second, or ahead
+    // Any two times are apart by less than 2^64 seconds: the difference of unsigned values is
+    // exact, where that of signed values may overflow (times centuries apart).
+    const unsigned long long seconds =
+        static_cast<unsigned long long>(now.st_mtim.tv_sec) - static_cast<unsigned long long>(file.st_mtim.tv_sec);
+    if (seconds > static_cast<unsigned long long>(FreshSeconds)) return false;
+    const long long age = static_cast<long long>(seconds) * NanosecondsPerSecond + (now.st_mtim.tv_nsec - file.st_mtim.tv_nsec);
+    return age < FreshSeconds * NanosecondsPerSecond;
 }
 
 // Whether process pid, which runs, may have file open: true unless its open descriptors can be
@@ -177,17 +185,25 @@ bool NoSaveHolds(pid_t owner, const struct stat& file) {
     return !MayHaveOpen(owner, file);
 }
 
-// Removes name, an old temporary file of a save in folder, when no save holds it. Where locks
-// exclude, that is when its lock can be taken at once; the lock is kept until the file is gone,
-// so a second sweep cannot act on it meanwhile. Elsewhere the caller has judged it by the
-// processes it sees. Only while the file at that name is still the one judged, and still old.
-void RemoveLeftover(int folder, const char* name, Locking locking, const struct stat& now) {
-    const int fd = openat(folder, name, O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+// A temporary file the sweep found in the folder, with what it was when it was judged.
+struct Leftover {
+    std::string name;
+    struct stat listed;
+};
+
+// Removes an old temporary file of a save in folder when no save holds it. Where locks exclude,
+// that is when its lock can be taken at once; the lock is kept until the file is gone, so a
+// second sweep cannot act on it meanwhile. Elsewhere the caller has judged it by the processes
+// it sees. Only while the file at that name is still the one judged (the same file as listed,
+// opened and named just before the removal), and still old.
+void RemoveLeftover(int folder, const Leftover& left, Locking locking, const struct stat& now) {
+    const char* name = left.name.c_str();
+    const int fd = openat(folder, name, ReopenFlags | O_NOFOLLOW);
     if (fd < 0) return;
-    struct stat judged, named;
-    if (fstat(fd, &judged) == 0 && S_ISREG(judged.st_mode) && !WrittenRecently(judged, now) &&
-        (locking != Locking::Excludes || LockWholeFile(fd) == 0) &&
-        fstatat(folder, name, &named, AT_SYMLINK_NOFOLLOW) == 0 && SameFile(judged, named))
+    struct stat opened, named;
+    if (fstat(fd, &opened) == 0 && SameFile(opened, left.listed) && S_ISREG(opened.st_mode) &&
+        !WrittenRecently(opened, now) && (locking != Locking::Excludes || LockWholeFile(fd) == 0) &&
+        fstatat(folder, name, &named, AT_SYMLINK_NOFOLLOW) == 0 && SameFile(opened, named))
         unlinkat(folder, name, 0);
     close(fd);
 }
@@ -207,18 +223,81 @@ void RemoveLeftovers(const std::string& target, int own, Locking locking) {
     const bool otherOpen = !WriteTemp.empty() && stat(WriteTemp.c_str(), &pending) == 0;
     DIR* folder = opendir(FolderOf(target).c_str());
     if (!folder) return;
-    std::vector<std::string> gone;
+    std::vector<Leftover> gone;
     while (const dirent* entry = readdir(folder)) {
         const pid_t owner = TempNameOwner(entry->d_name, base);
         if (owner == 0) continue;
-        struct stat info;
+        Leftover left{entry->d_name, {}};
+        struct stat& info = left.listed;
         if (fstatat(dirfd(folder), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(info.st_mode) ||
             SameFile(info, now) || (otherOpen && SameFile(info, pending)) || WrittenRecently(info, now))
             continue;
-        if (locking == Locking::Excludes || NoSaveHolds(owner, info)) gone.push_back(entry->d_name);
+        if (locking == Locking::Excludes || NoSaveHolds(owner, info)) gone.push_back(left);
     }
-    for (const std::string& name : gone) RemoveLeftover(dirfd(folder), name.c_str(), locking, now);
+    for (const Leftover& left : gone) RemoveLeftover(dirfd(folder), left, locking, now);
     closedir(folder);
+}
+
+// What the lock of a file just made showed of the file system's locks: locked is what the
+// request for it gave, and path opens the file a second time (with flags) to see whether that
+// open is refused the lock.
+Locking LockingAfter(int locked, const std::string& path, int flags) {
+    if (locked == 0) return LockingShownBy(open(path.c_str(), flags));
+    return HeldElsewhere(locked) ? Locking::Refused : Locking::Unavailable;
+}
+
+// Creates a new, empty file under the first free temporary name of target and locks it where
+// the file system can. Returns the open descriptor and its name, with what its lock showed; or
+// -1, with namesTaken set when no name was free.
+int CreateTempNamed(const std::string& target, std::string& name, Locking& locking, bool& namesTaken) {
+    namesTaken = false;
+    int refusals = 0;
+    for (int attempt = 0; attempt < TempNameTries; ++attempt) {
+        name = target + TempMark + std::to_string(getpid()) + "-" + std::to_string(attempt);
+        const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, NewFileMode);
+        if (fd < 0) {
+            if (errno != EEXIST) return -1;
+            continue;
+        }
+        const int locked = LockWholeFile(fd);
+        // A sweep of an earlier build may have taken the lock in the moment between the
+        // creation and the locking, and removed the file: it is left to that.
+        if (locked == 0 && !StillNamed(fd, name)) {
+            close(fd);
+            continue;
+        }
+        if (HeldElsewhere(locked) && ++refusals < RefusalsMeaningNoLocks) {
+            if (StillNamed(fd, name)) unlink(name.c_str());
+            close(fd);
+            continue;
+        }
+        locking = LockingAfter(locked, name, ReopenFlags | O_NOFOLLOW);
+        return fd;
+    }
+    namesTaken = true;
+    return -1;
+}
+
+// When every temporary name of target is taken (by leftovers of earlier runs that had this
+// process's number, as a game that is pid 1 in its container has on every run), there is no
+// file of the save's own to judge the leftovers against: they are judged against a file
+// without a name made in the folder instead, which has the clock and the locks of the same
+// file system and leaves nothing behind however the save ends. Only then, so that a save
+// makes no more files than its own, and only once. False where no such file can be made.
+bool SweepWithoutAName(const std::string& target) {
+    for (int refusals = 0;;) {
+        const int probe = open(FolderOf(target).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, NewFileMode);
+        if (probe < 0) return false;
+        const int locked = LockWholeFile(probe);
+        if (HeldElsewhere(locked) && ++refusals < RefusalsMeaningNoLocks) {
+            close(probe);
+            continue;
+        }
+        // The file has no name to open it by again, only the descriptor in /proc.
+        RemoveLeftovers(target, probe, LockingAfter(locked, "/proc/self/fd/" + std::to_string(probe), ReopenFlags));
+        close(probe);
+        return true;
+    }
 }
 
 // Creates a new, empty file next to target, with the target's permissions when it exists, and
@@ -229,37 +308,14 @@ int CreateTempBeside(const std::string& target, std::string& name) {
     const bool exists = stat(target.c_str(), &existing) == 0;
     // What "wb" on the target itself would refuse is refused here too.
     if (exists && (S_ISDIR(existing.st_mode) || access(target.c_str(), W_OK) != 0)) return -1;
-    int refusals = 0;
-    for (int attempt = 0; attempt < TempNameTries; ++attempt) {
-        name = target + TempMark + std::to_string(getpid()) + "-" + std::to_string(attempt);
-        const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, NewFileMode);
-        if (fd < 0) {
-            if (errno != EEXIST) return -1;
-            continue;
-        }
-        Locking locking = Locking::Unavailable;
-        const int locked = LockWholeFile(fd);
-        if (locked == 0) {
-            // A sweep of an earlier build may have taken the lock in the moment between the
-            // creation and the locking, and removed the file: it is left to that.
-            if (!StillNamed(fd, name)) {
-                close(fd);
-                continue;
-            }
-            locking = LockingShownBy(name);
-        } else if (HeldElsewhere(locked)) {
-            if (++refusals < RefusalsMeaningNoLocks) {
-                if (StillNamed(fd, name)) unlink(name.c_str());
-                close(fd);
-                continue;
-            }
-            locking = Locking::Refused;
-        }
-        if (exists) fchmod(fd, existing.st_mode & ModeBits);
-        RemoveLeftovers(target, fd, locking);
-        return fd;
-    }
-    return -1;
+    Locking locking = Locking::Unavailable;
+    bool namesTaken = false;
+    int fd = CreateTempNamed(target, name, locking, namesTaken);
+    if (fd < 0 && namesTaken && SweepWithoutAName(target)) fd = CreateTempNamed(target, name, locking, namesTaken);
+    if (fd < 0) return -1;
+    if (exists) fchmod(fd, existing.st_mode & ModeBits);
+    RemoveLeftovers(target, fd, locking);
+    return fd;
 }
 
 // Opens a new temporary file beside target for writing; null when that cannot be done. hold is

@@ -6,6 +6,9 @@
 //                                        is EACCES); a lock test reports a write lock held
 //   grants                               every lock is granted and none excludes another; a lock
 //                                        test finds the file free
+//   refuses-first                        the process's first request to take a lock is refused
+//                                        (EACCES) as though held elsewhere; every later request,
+//                                        and every lock test, gets the real calls
 // Unset or any other value: the real calls. It covers fcntl and fcntl64 (F_GETLK, F_SETLK,
 // F_SETLKW and their open-file-description forms), flock, lockf and lockf64; every other
 // fcntl command goes to the real fcntl with its argument as given.
@@ -14,6 +17,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdarg>
 #include <cstdlib>
@@ -21,7 +25,7 @@
 
 namespace {
 
-enum class Mode { Real, Fail, Refuse, Grant };
+enum class Mode { Real, Fail, Refuse, Grant, RefuseFirst };
 struct Behaviour {
     Mode mode;
     int error;   // what a failed or refused request sets errno to
@@ -37,12 +41,21 @@ Behaviour Configured() {
         {"EOPNOTSUPP", {Mode::Fail, EOPNOTSUPP}}, {"EINVAL", {Mode::Fail, EINVAL}},
         {"refuses", {Mode::Refuse, EACCES}},   {"EACCES", {Mode::Refuse, EACCES}},
         {"EAGAIN", {Mode::Refuse, EAGAIN}},    {"grants", {Mode::Grant, 0}},
+        {"refuses-first", {Mode::RefuseFirst, EACCES}},
     };
     const char* chosen = std::getenv("BRINDLEWICK_LOCKS");
     if (chosen)
         for (const Named& entry : table)
             if (std::strcmp(chosen, entry.name) == 0) return entry.behaviour;
     return {Mode::Real, 0};
+}
+
+// Under refuses-first: what a request to take a lock gets. Only the process's first such
+// request is refused; the real calls take the rest (Real).
+Behaviour Taking(const Behaviour& b) {
+    if (b.mode != Mode::RefuseFirst) return b;
+    static std::atomic<bool> refused{false};
+    return refused.exchange(true) ? Behaviour{Mode::Real, 0} : Behaviour{Mode::Refuse, b.error};
 }
 
 bool IsLockCommand(int cmd, bool& test, bool& ofd) {
@@ -105,15 +118,21 @@ int Forward(int fd, int cmd, void* arg) {
 }
 
 int Fcntl(int fd, int cmd, void* arg) {
-    const Behaviour b = Configured();
     bool test = false, ofd = false;
-    if (b.mode == Mode::Real || !IsLockCommand(cmd, test, ofd)) return Forward(fd, cmd, arg);
+    if (!IsLockCommand(cmd, test, ofd)) return Forward(fd, cmd, arg);
+    Behaviour b = Configured();
+    if (b.mode == Mode::RefuseFirst) {
+        const auto* lock = static_cast<const struct flock*>(arg);
+        b = test || !lock || lock->l_type == F_UNLCK ? Behaviour{Mode::Real, 0} : Taking(b);
+    }
+    if (b.mode == Mode::Real) return Forward(fd, cmd, arg);
     return FakeLock(b, test, ofd, static_cast<struct flock*>(arg));
 }
 
 // lockf's commands under the configured behaviour; realName names the C library's own.
 int Lockf(int fd, int cmd, off64_t len, const char* realName) {
-    const Behaviour b = Configured();
+    Behaviour b = Configured();
+    if (b.mode == Mode::RefuseFirst) b = cmd == F_LOCK || cmd == F_TLOCK ? Taking(b) : Behaviour{Mode::Real, 0};
     if (b.mode == Mode::Real) {
         using LockfFn = int (*)(int, int, off64_t);
         const auto real = reinterpret_cast<LockfFn>(dlsym(RTLD_NEXT, realName));
@@ -142,7 +161,8 @@ int fcntl(int fd, int cmd, ...) {
 int fcntl64(int fd, int cmd, ...) __attribute__((alias("fcntl")));
 
 int flock(int fd, int operation) noexcept {
-    const Behaviour b = Configured();
+    Behaviour b = Configured();
+    if (b.mode == Mode::RefuseFirst) b = operation & LOCK_UN ? Behaviour{Mode::Real, 0} : Taking(b);
     if (b.mode == Mode::Real) {
         using FlockFn = int (*)(int, int);
         const auto real = reinterpret_cast<FlockFn>(dlsym(RTLD_NEXT, "flock"));

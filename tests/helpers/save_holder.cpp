@@ -1,6 +1,7 @@
 // save_holder TARGET TEXT [PID]: a save held open in a process of its own. It opens TARGET for
 // writing through the backend's file primitives, writes the line TEXT, prints "ready" and keeps
-// the save open until a line or the end arrives on standard input; then it closes the save.
+// the save open until the end or a line other than "shot" arrives on standard input; then it
+// closes the save. Each line "shot" takes a screenshot to TARGET meanwhile and prints "shot".
 // With PID it first makes sure it runs as that process number, which it can choose when it is
 // the first process of a fresh pid namespace (as root there: it writes ns_last_pid and forks).
 #include <sys/wait.h>
@@ -42,6 +43,23 @@ void BecomePid(pid_t pid) {
     std::exit(WIFEXITED(status) ? WEXITSTATUS(status) : ExitNoPid);
 }
 
+// A screenshot of a small window to target, written while the save stays open. Its log lines
+// go to standard error, so that standard output says only what the holder does.
+void Shoot(const char* target) {
+    constexpr int ShotSide = 4;
+    ASys.CanvasWidth = ASys.CanvasHeight = ShotSide;
+    std::snprintf(ASys.ScreenshotName, sizeof ASys.ScreenshotName, "%s", target);
+    std::fflush(stdout);
+    const int out = dup(STDOUT_FILENO);
+    dup2(STDERR_FILENO, STDOUT_FILENO);
+    ASys.Screenshot();
+    std::fflush(stdout);
+    dup2(out, STDOUT_FILENO);
+    close(out);
+    std::puts("shot");
+    std::fflush(stdout);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -54,7 +72,15 @@ int main(int argc, char** argv) {
     ASys.WriteString_Sys(argv[2]);
     std::puts("ready");
     std::fflush(stdout);
-    for (char byte = 0; read(STDIN_FILENO, &byte, 1) == 1 && byte != '\n';) {
+    std::string line;
+    for (char byte = 0; read(STDIN_FILENO, &byte, 1) == 1;) {
+        if (byte != '\n') {
+            line += byte;
+            continue;
+        }
+        if (line != "shot") break;
+        Shoot(argv[1]);
+        line.clear();
     }
     ASys.CloseFile_Sys();
     return 0;

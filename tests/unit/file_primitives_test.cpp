@@ -2,9 +2,10 @@
 // integers, bytes and lines, short reads and the end of a file, one file open at a time,
 // failed opens, calls with no file open, saves that reach the target only when closed, what
 // killed saves leave behind (also named after the saver's own process number, as pid 1 in a
-// container), saves under way in processes this one cannot see (another pid namespace), saves on
-// file systems that cannot lock, refuse every lock or grant every lock (a stand-in for the C
-// library's locks), and saves onto a full disk or into a read-only folder.
+// container, and dated far ahead or centuries back), a file swapped under the sweep, saves
+// under way in processes this one cannot see (another pid namespace), saves on file systems
+// that cannot lock, refuse every lock or only the first, or grant every lock (a stand-in for
+// the C library's locks), and saves onto a full disk or into a read-only folder.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -30,92 +31,12 @@
 
 #include "Vorn_glfw3.h"
 #include "file_scratch.h"
+#include "held_saves.h"
 
 namespace {
 
 using Bytes = std::vector<unsigned char>;
 namespace fs = std::filesystem;
-
-constexpr int HolderWaitMs = 30000;   // a held save says "ready" within this, however busy the machine
-
-// In a child: starts command, found through PATH, in its place; ends the child with 127 when it
-// cannot.
-[[noreturn]] void Exec(const std::vector<std::string>& command) {
-    std::vector<char*> args;
-    for (const std::string& arg : command) args.push_back(const_cast<char*>(arg.c_str()));
-    args.push_back(nullptr);
-    execvp(args[0], args.data());
-    std::perror(args[0]);
-    _exit(127);
-}
-
-// A save_holder process, started by a command line that may put a wrapper such as unshare before
-// it; inChild, when given, runs in the new process just before the command starts (to plant
-// files with its process number or to set its environment). Its standard input is a pipe whose
-// end (or a line) makes it close its save; its output, a pipe read here. What it prints on
-// standard error goes to the test's log.
-class Holder {
-public:
-    explicit Holder(const std::vector<std::string>& command, const std::function<void()>& inChild = {}) {
-        int in[2], out[2];
-        if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0) return;
-        std::fflush(stdout);
-        pid = fork();
-        if (pid < 0) {
-            for (int fd : {in[0], in[1], out[0], out[1]}) close(fd);
-            return;
-        }
-        if (pid == 0) {
-            dup2(in[0], STDIN_FILENO);
-            dup2(out[1], STDOUT_FILENO);
-            if (inChild) inChild();
-            Exec(command);
-        }
-        close(in[0]);
-        close(out[1]);
-        input = in[1];
-        output = out[0];
-    }
-    ~Holder() { Finish(); }
-
-    pid_t Pid() const { return pid; }
-    // Waits until it says it holds its save; false when it ends or stays silent instead.
-    bool Ready() {
-        if (pid <= 0) return false;
-        while (printed.find('\n') == std::string::npos)
-            if (!ReadSome()) return false;
-        return printed == "ready\n";
-    }
-    // Makes it close its save and waits for its end. True when it exited with status 0 and
-    // printed nothing but "ready" (a failed close prints "Error Writing File").
-    bool Finish() {
-        if (pid <= 0) return false;
-        close(input);
-        while (ReadSome()) {
-        }
-        close(output);
-        int status = 0;
-        const bool ended = waitpid(pid, &status, 0) == pid;
-        pid = -1;
-        EXPECT_EQ(printed, "ready\n");
-        return ended && WIFEXITED(status) && WEXITSTATUS(status) == 0 && printed == "ready\n";
-    }
-
-private:
-    bool ReadSome() {
-        pollfd waiting{output, POLLIN, 0};
-        if (poll(&waiting, 1, HolderWaitMs) <= 0) return false;
-        char chunk[256];
-        const ssize_t n = read(output, chunk, sizeof chunk);
-        if (n <= 0) return false;
-        printed.append(chunk, static_cast<size_t>(n));
-        return true;
-    }
-
-    pid_t pid = -1;
-    int input = -1, output = -1;
-    std::string printed;
-};
 
 // Runs command with its standard output and error read into output; its exit status (127 when
 // it could not be started, -1 when it did not end normally).
@@ -161,31 +82,16 @@ std::string PidNamespaceMissing() {
            (said.empty() ? "" : " (\"" + said + "\")");
 }
 
-// How the file system locks, for the processes of a test: its real locks, or the stand-in
-// library before the C library, with what it makes every lock request get.
-struct Locks {
-    const char* name;
-    const char* standin;   // BRINDLEWICK_LOCKS for the stand-in; null for the real locks
-};
 const Locks EveryLocking[] = {
-    {"real locks", nullptr},
-    {"cannot lock (ENOLCK)", "ENOLCK"},
-    {"cannot lock (EOPNOTSUPP)", "EOPNOTSUPP"},
-    {"cannot lock (EINVAL)", "EINVAL"},
-    {"refuses every lock (EACCES)", "EACCES"},
-    {"refuses every lock (EAGAIN)", "EAGAIN"},
-    {"grants every lock, excluding none", "grants"},
+    {"real locks", nullptr, true},
+    {"cannot lock (ENOLCK)", "ENOLCK", false},
+    {"cannot lock (EOPNOTSUPP)", "EOPNOTSUPP", false},
+    {"cannot lock (EINVAL)", "EINVAL", false},
+    {"refuses every lock (EACCES)", "EACCES", false},
+    {"refuses every lock (EAGAIN)", "EAGAIN", false},
+    {"grants every lock, excluding none", "grants", false},
+    {"refuses the first lock only", "refuses-first", true},
 };
-
-// In a child about to start a program: gives it the locks of locks.
-void UseLocks(const Locks& locks) {
-    if (!locks.standin) return;
-    setenv("LD_PRELOAD", BRINDLEWICK_LOCK_STANDIN, 1);
-    setenv("BRINDLEWICK_LOCKS", locks.standin, 1);
-    // A sanitized build's runtime wants to be loaded first; the stand-in comes before it.
-    const char* asan = std::getenv("ASAN_OPTIONS");
-    setenv("ASAN_OPTIONS", (std::string(asan ? asan : "") + ":verify_asan_link_order=0").c_str(), 1);
-}
 
 // A file as a killed save leaves it, written to now or an hour ago. Plain calls only: it also
 // runs in a child about to start a program.
@@ -263,31 +169,45 @@ protected:
         return found;
     }
     // Starts saver, a save_holder command saving Settings.sav with the text "mine", as process
-    // pid (0: as the process that starts it) over 100 leftovers an hour old named after that
-    // process, the names earlier builds tried, and a fresh one; under every locking in turn.
+    // pid (0: as the process that starts it) over leftovers an hour old named after that
+    // process and a fresh one after them; under every locking in turn. The old ones hold the
+    // 100 names earlier builds tried, or every name a save tries, so that none is free.
     void ExpectOwnLeftoversGo(const std::vector<std::string>& saver, pid_t pid) {
-        constexpr int EarlierTries = 100;
+        struct Taken {
+            const char* name;
+            int names;
+        };
+        const Taken cases[] = {{"the names earlier builds tried", 100}, {"every name a save tries", 1000}};
         const std::string path = Path("Settings.sav");
-        for (const Locks& locks : EveryLocking) {
-            SCOPED_TRACE(locks.name);
-            for (const auto& entry : fs::directory_iterator(dir)) fs::remove_all(entry.path());
-            Put(path, {'o', 'l', 'd', '\n'});
-            Holder holder(saver, [&] {
-                const pid_t owner = pid ? pid : getpid();
-                for (int n = 0; n < EarlierTries; ++n) Plant(TempName(path, owner, n), Age::HourOld);
-                Plant(TempName(path, owner, EarlierTries), Age::Fresh);
-                UseLocks(locks);
-            });
-            ASSERT_TRUE(holder.Ready());
-            const pid_t owner = pid ? pid : holder.Pid();
-            const std::string fresh = fs::path(TempName(path, owner, EarlierTries)).filename().string();
-            const std::vector<std::string> during = TempsOf(owner);   // the fresh one and the save's own
-            EXPECT_EQ(during.size(), 2u);
-            EXPECT_EQ(during.at(0), fresh);
-            EXPECT_TRUE(holder.Finish());
-            EXPECT_EQ(Names(), (std::vector<std::string>{"Settings.sav", fresh}));
-            EXPECT_EQ(Read(path), (Bytes{'m', 'i', 'n', 'e', '\n'}));
-        }
+        for (const Taken& taken : cases)
+            for (const Locks& locks : EveryLocking) {
+                SCOPED_TRACE(std::string(taken.name) + ", " + locks.name);
+                for (const auto& entry : fs::directory_iterator(dir)) fs::remove_all(entry.path());
+                Put(path, {'o', 'l', 'd', '\n'});
+                Holder holder(saver, [&] {
+                    const pid_t owner = pid ? pid : getpid();
+                    for (int n = 0; n < taken.names; ++n) Plant(TempName(path, owner, n), Age::HourOld);
+                    Plant(TempName(path, owner, taken.names), Age::Fresh);
+                    UseLocks(locks);
+                });
+                ASSERT_TRUE(holder.Ready());
+                const pid_t owner = pid ? pid : holder.Pid();
+                const std::string fresh = fs::path(TempName(path, owner, taken.names)).filename().string();
+                const std::vector<std::string> during = TempsOf(owner);   // the fresh one and the save's own
+                EXPECT_EQ(during.size(), 2u);
+                EXPECT_NE(std::find(during.begin(), during.end(), fresh), during.end());
+                EXPECT_TRUE(holder.Finish());
+                EXPECT_EQ(Names(), (std::vector<std::string>{"Settings.sav", fresh}));
+                EXPECT_EQ(Read(path), (Bytes{'m', 'i', 'n', 'e', '\n'}));
+            }
+    }
+    // Gives held, a save_holder saving Settings.sav with the text "held", its file back from
+    // where the test moved it, and lets it land: nothing but the target is left.
+    void ExpectHeldSaveLands(Holder& held, const std::string& movedTo, const std::string& heldTemp) {
+        ASSERT_EQ(std::rename(movedTo.c_str(), heldTemp.c_str()), 0);
+        EXPECT_TRUE(held.Finish());
+        EXPECT_EQ(Read(Path("Settings.sav")), (Bytes{'h', 'e', 'l', 'd', '\n'}));
+        EXPECT_EQ(Names(), std::vector<std::string>{"Settings.sav"});
     }
     // Runs f and returns what it printed on standard output.
     static std::string Printed(const std::function<void()>& f) {
@@ -619,6 +539,69 @@ TEST_F(FilePrimitives, TheNextSaveRemovesWhatKilledSavesLeft) {
     EXPECT_EQ(Names().size(), expected.size() - 1);
 }
 
+// A leftover's age is measured against the save's own new file however far apart their times
+// are: one dated ahead of it (a file server's clock ahead, a time set by hand) counts as fresh
+// and stays, one dated centuries back is old and goes. The times are as far as the file system
+// stores them (it clamps what it cannot), in the scratch folder and, where there is one, on
+// /dev/shm, a memory file system that keeps times a disk clamps.
+TEST_F(FilePrimitives, LeftoversDatedFarAheadStayAndCenturiesBackGo) {
+    constexpr long long Century = 100LL * 365 * 24 * 3600, Day = 24 * 3600;
+    const long long now = std::time(nullptr);
+    struct Case {
+        const char* name;
+        long long seconds;
+        bool ahead;   // kept; otherwise removed
+    };
+    const Case cases[] = {
+        {"the latest time stored", LLONG_MAX, true},  {"five centuries ahead", now + 5 * Century, true},
+        {"a day ahead", now + Day, true},             {"five centuries back", now - 5 * Century, false},
+        {"the earliest time stored", LLONG_MIN, false},
+    };
+    std::vector<fs::path> folders = {dir};
+    const fs::path shm = "/dev/shm";
+    struct stat shmInfo, dirInfo;
+    std::string missing;
+    if (stat(shm.c_str(), &shmInfo) == 0 && S_ISDIR(shmInfo.st_mode) && access(shm.c_str(), W_OK) == 0 &&
+        stat(dir.c_str(), &dirInfo) == 0 && shmInfo.st_dev != dirInfo.st_dev)
+        folders.push_back(shm / ("brindlewick_" + std::to_string(getpid()) + "_far_times"));
+    else
+        missing = "no writable /dev/shm on a file system of its own: only the scratch folder's times";
+    const pid_t dead = EndedChildPid();
+    for (const fs::path& folder : folders) {
+        SCOPED_TRACE(folder.string());
+        fs::remove_all(folder);
+        fs::create_directories(folder);
+        const std::string path = (folder / "Settings.sav").string();
+        std::vector<std::string> left = {"Settings.sav"};
+        for (std::size_t i = 0; i < std::size(cases); ++i) {
+            const Case& c = cases[i];
+            const std::string leftover = TempName(path, dead, static_cast<int>(i));
+            Plant(leftover, Age::Fresh);
+            const timespec times[2] = {{static_cast<time_t>(c.seconds), 0}, {static_cast<time_t>(c.seconds), 0}};
+            struct stat stored {};
+            const bool set = utimensat(AT_FDCWD, leftover.c_str(), times, 0) == 0 && stat(leftover.c_str(), &stored) == 0;
+            // A time the file system refused, or clamped to the near side of now, tests nothing.
+            if (!set || (c.ahead ? stored.st_mtim.tv_sec <= now + 3600 : stored.st_mtim.tv_sec >= now - 3600)) {
+                missing += std::string(missing.empty() ? "" : "; ") + folder.string() + ": " + c.name + " is not stored";
+                fs::remove(leftover);
+                continue;
+            }
+            if (c.ahead) left.push_back(fs::path(leftover).filename().string());
+        }
+        ASSERT_EQ(ASys.WriteFile_Sys(path.c_str()), 1);
+        ASys.WriteInt_Sys(5);
+        ASys.CloseFile_Sys();
+        EXPECT_EQ(Read(path), (Bytes{5, 0, 0, 0}));
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        std::sort(left.begin(), left.end());
+        EXPECT_EQ(names, left);
+        if (folder != dir) fs::remove_all(folder);
+    }
+    if (!missing.empty()) GTEST_SKIP() << missing;
+}
+
 // A save in another pid namespace (a container) looks from here like the leftover of a process
 // that is gone, but it holds its file: a save of the same target here keeps it, both saves
 // land, and the last one closed wins. The one in the namespace runs as a process number that
@@ -665,30 +648,90 @@ TEST_F(FilePrimitives, SavesInAnotherPidNamespaceAndHereBothLand) {
 // The same with the process number made to look gone here: a save's temporary file renamed
 // to carry the number of an ended process, and an hour old. The next save keeps it while its
 // save holds it, and removes the unheld leftover of that number beside it; the held save then
-// closes as usual.
+// closes as usual. Also when the next save's first lock request is refused (refuses-first):
+// one refusal is no sign that the file system refuses every lock, so that save makes another
+// file, locks it and goes by the locks.
 TEST_F(FilePrimitives, AHeldSaveKeepsItsFileThoughItsProcessLooksGone) {
     const std::string path = Path("Settings.sav");
-    Put(path, {'o', 'l', 'd', '\n'});
-    const pid_t dead = EndedChildPid();
-    Holder held({BRINDLEWICK_SAVE_HOLDER, path, "held"});
-    ASSERT_TRUE(held.Ready());
-    const std::string heldTemp = TempName(path, held.Pid(), 0);
-    ASSERT_EQ(Names(), (std::vector<std::string>{"Settings.sav", fs::path(heldTemp).filename().string()}));
-    const std::string disguised = TempName(path, dead, 0);
-    ASSERT_EQ(std::rename(heldTemp.c_str(), disguised.c_str()), 0);
-    MakeHourOld(disguised);
-    Plant(TempName(path, dead, 1), Age::HourOld);   // a leftover that nothing holds
+    struct Case {
+        const char* name;
+        bool firstLockRefused;   // the next save runs in a process of its own, under refuses-first
+    };
+    for (const Case& c : {Case{"the next save here", false}, Case{"the next save's first lock refused", true}}) {
+        SCOPED_TRACE(c.name);
+        for (const auto& entry : fs::directory_iterator(dir)) fs::remove_all(entry.path());
+        Put(path, {'o', 'l', 'd', '\n'});
+        const pid_t dead = EndedChildPid();
+        Holder held({BRINDLEWICK_SAVE_HOLDER, path, "held"});
+        ASSERT_TRUE(held.Ready());
+        const std::string heldTemp = TempName(path, held.Pid(), 0);
+        ASSERT_EQ(Names(), (std::vector<std::string>{"Settings.sav", fs::path(heldTemp).filename().string()}));
+        const std::string disguised = TempName(path, dead, 0);
+        ASSERT_EQ(std::rename(heldTemp.c_str(), disguised.c_str()), 0);
+        MakeHourOld(disguised);
+        Plant(TempName(path, dead, 1), Age::HourOld);   // a leftover that nothing holds
 
-    ASSERT_EQ(ASys.WriteFile_Sys(path.c_str()), 1);
-    ASys.WriteInt_Sys(5);
-    ASys.CloseFile_Sys();
-    EXPECT_EQ(Read(path), (Bytes{5, 0, 0, 0}));
-    EXPECT_EQ(Names(), (std::vector<std::string>{"Settings.sav", fs::path(disguised).filename().string()}));
+        if (!c.firstLockRefused) {
+            ASSERT_EQ(ASys.WriteFile_Sys(path.c_str()), 1);
+            ASys.WriteInt_Sys(5);
+            ASys.CloseFile_Sys();
+            EXPECT_EQ(Read(path), (Bytes{5, 0, 0, 0}));
+        } else {
+            Holder saver({BRINDLEWICK_SAVE_HOLDER, path, "saver"},
+                         [] { UseLocks({"refuses the first lock only", "refuses-first", true}); });
+            ASSERT_TRUE(saver.Ready());
+            // The refused file is gone; the save's own has the next name, and is locked.
+            const std::vector<std::string> saverTemps = TempsOf(saver.Pid());
+            EXPECT_EQ(saverTemps, std::vector<std::string>{fs::path(TempName(path, saver.Pid(), 1)).filename().string()});
+            ASSERT_EQ(saverTemps.size(), 1u);
+            const int probe = open(Path(saverTemps.at(0)).c_str(), O_WRONLY | O_CLOEXEC);
+            ASSERT_GE(probe, 0);
+            struct flock lock {};
+            lock.l_type = F_WRLCK;
+            lock.l_whence = SEEK_SET;
+            ASSERT_EQ(fcntl(probe, F_OFD_GETLK, &lock), 0);
+            close(probe);
+            EXPECT_EQ(lock.l_type, F_WRLCK) << "the save goes on unlocked";
+            EXPECT_TRUE(saver.Finish());
+            EXPECT_EQ(Read(path), (Bytes{'s', 'a', 'v', 'e', 'r', '\n'}));
+        }
+        EXPECT_EQ(Names(), (std::vector<std::string>{"Settings.sav", fs::path(disguised).filename().string()}));
 
-    ASSERT_EQ(std::rename(disguised.c_str(), heldTemp.c_str()), 0);
-    EXPECT_TRUE(held.Finish());
-    EXPECT_EQ(Read(path), (Bytes{'h', 'e', 'l', 'd', '\n'}));
-    EXPECT_EQ(Names(), std::vector<std::string>{"Settings.sav"});
+        ExpectHeldSaveLands(held, disguised, heldTemp);
+    }
+}
+
+// A sweep removes only the file it judged. Between its judgement of an hour-old leftover of a
+// process that is gone and its removal, the file at that name is swapped for that of a save
+// under way, quiet for an hour (the open_swap library moves it there as the sweep opens the
+// name): the save under way keeps its file and lands, on every file system.
+TEST_F(FilePrimitives, ASweepRemovesOnlyTheFileItJudged) {
+    const std::string path = Path("Settings.sav");
+    const std::string leftover = TempName(path, EndedChildPid(), 0);
+    for (const Locks& locks : EveryLocking) {
+        SCOPED_TRACE(locks.name);
+        for (const auto& entry : fs::directory_iterator(dir)) fs::remove_all(entry.path());
+        Put(path, {'o', 'l', 'd', '\n'});
+        Holder held({BRINDLEWICK_SAVE_HOLDER, path, "held"}, [&] { UseLocks(locks); });
+        ASSERT_TRUE(held.Ready());
+        ASSERT_EQ(TempsOf(held.Pid()).size(), 1u);
+        const std::string heldTemp = Path(TempsOf(held.Pid()).at(0));
+        MakeHourOld(heldTemp);
+        Plant(leftover, Age::HourOld);
+
+        Holder saver({BRINDLEWICK_SAVE_HOLDER, path, "saver"}, [&] {
+            UseLocks(locks);
+            Preload(BRINDLEWICK_OPEN_SWAP);
+            setenv("BRINDLEWICK_SWAP_NAME", fs::path(leftover).filename().c_str(), 1);
+            setenv("BRINDLEWICK_SWAP_FROM", heldTemp.c_str(), 1);
+        });
+        ASSERT_TRUE(saver.Ready());
+        ASSERT_FALSE(fs::exists(heldTemp)) << "the sweep never opened the leftover, so nothing was swapped";
+        EXPECT_TRUE(fs::exists(leftover)) << "the sweep removed the held save's file swapped in for the leftover";
+        EXPECT_TRUE(saver.Finish());
+        EXPECT_EQ(Read(path), (Bytes{'s', 'a', 'v', 'e', 'r', '\n'}));
+        ExpectHeldSaveLands(held, leftover, heldTemp);
+    }
 }
 
 // On a file system that cannot lock, one that refuses every lock and one that grants every lock
@@ -737,7 +780,7 @@ TEST_F(FilePrimitives, SavesLandOnFileSystemsThatLockOtherwise) {
         std::vector<std::string> left = {path, freshGone};
         // Without a /proc of this pid namespace no one can tell whether a running process has
         // the file open: where no lock tells either, its leftover stays.
-        if (locks.standin && !procSeen) left.push_back(oldRunning);
+        if (!locks.excludes && !procSeen) left.push_back(oldRunning);
         const std::vector<std::string> saverTemps = TempsOf(saver.Pid());
         ASSERT_EQ(saverTemps.size(), 1u);
         std::vector<std::string> during = left;
@@ -756,8 +799,8 @@ TEST_F(FilePrimitives, SavesLandOnFileSystemsThatLockOtherwise) {
 
 // Leftovers named after the saver's own process number are from an earlier run that had the
 // same number (a game that is pid 1 in its container has it on every run). Once an hour old
-// they go, on every file system, even when they hold every name that earlier builds tried, so
-// that the save finds none of those free; a fresh one stays.
+// they go, on every file system, even when they hold every name that earlier builds tried, or
+// every name a save tries, so that the save finds none of those free; a fresh one stays.
 TEST_F(FilePrimitives, LeftoversNamedAfterTheSaversOwnPidGo) {
     const std::string path = Path("Settings.sav");
     ExpectOwnLeftoversGo({BRINDLEWICK_SAVE_HOLDER, path, "mine"}, 0);

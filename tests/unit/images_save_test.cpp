@@ -2,9 +2,12 @@
 // is full or the folder read-only, the logged failure and no file of that name at all.
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "fakes.h"
 #include "file_scratch.h"
+#include "held_saves.h"
 #include "images_fixtures.h"
 
 namespace {
@@ -90,5 +93,35 @@ TEST_F(ScreenshotFiles, AScreenshotThatCannotBeWrittenIsLoggedAndLeavesNoFile) {
         EXPECT_TRUE(HasLogLine(out, "The image save didn't work.  All the images are unsaved!! 79")) << out;
         EXPECT_NE(out.find("carried on\n"), std::string::npos) << out;
         EXPECT_TRUE(Names().empty());
+    }
+}
+
+// F10 while a save of the screenshot's own file is open (here in a process of its own), with
+// real locks and on file systems whose locks tell nothing: the screenshot's sweep passes over
+// the save's file, though it is an hour old and named after the process's own number, and
+// both land, the save closed last.
+TEST_F(ScreenshotFiles, AScreenshotBesideAnOpenSaveOfItsFileKeepsTheSave) {
+    const Locks lockings[] = {
+        {"real locks", nullptr, true},
+        {"grants every lock, excluding none", "grants", false},
+        {"cannot lock (ENOLCK)", "ENOLCK", false},
+    };
+    for (const Locks& locks : lockings) {
+        SCOPED_TRACE(locks.name);
+        for (const auto& entry : fs::directory_iterator(dir)) fs::remove_all(entry.path());
+        Holder holder({BRINDLEWICK_SAVE_HOLDER, path, "saved"}, [&] { UseLocks(locks); });
+        ASSERT_TRUE(holder.Ready());
+        ASSERT_EQ(Names().size(), 1u);   // the save's file beside the target
+        const std::string pending = dir + "/" + Names().at(0);
+        MakeHourOld(pending);
+        ASSERT_TRUE(holder.Ask("shot", "shot"));
+        std::vector<unsigned char> png;
+        unsigned w = 0, h = 0;
+        EXPECT_EQ(lodepng::decode(png, w, h, path), 0u);
+        EXPECT_TRUE(fs::exists(pending)) << "the screenshot removed the open save's file";
+        EXPECT_TRUE(holder.Finish());
+        std::ifstream saved(path);
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(saved), {}), "saved\n");
+        EXPECT_EQ(Names(), std::vector<std::string>{"s.png"});
     }
 }
