@@ -49,6 +49,11 @@ constexpr int WavFormatPCM = 1;
 constexpr int WavFormatFields = 16;    // bytes of the PCM fields of a "fmt " chunk
 constexpr int OggMaxChannels = 2;      // channels stb_vorbis decodes a stream with, at most
 constexpr int OggMixMaxChannels = 8;   // the most channels Vorbis gives an order to
+// The highest sample rate music may have: the highest audio hardware and formats use (libvorbisenc
+// itself encodes at most 200 kHz). A rate field above it, or one that reads as 0 or below as an
+// int (its top bit set), is damage: OpenAL refuses such a rate on every block, or would play
+// the music as a burst far too short.
+constexpr long OggMaxRate = 384000;
 
 // ---- stereo mix of 3 to 8 channels ----
 // In the channel order Vorbis defines for each count: fronts to their own side at 1; the
@@ -144,7 +149,10 @@ constexpr ov_callbacks OvStreamCallbacks = {OvRead, nullptr, nullptr, nullptr};
 
 // A stream of 3 to 8 channels: libvorbisfile's decoder on the music file and the mix of its
 // layout. Chained links keep playing while they have the first link's channels and rate; the
-// first link in another format ends the stream there, as the end of the file would.
+// first link in another format ends the stream there, as the end of the file would. So does
+// an error of the decoder (a link whose headers it rejects, a read that fails): once it has
+// reported one, it is not asked for more until it is opened anew, since libvorbis may then
+// decode from a half-set-up link and divide by zero.
 class MixedOgg {
 public:
     MixedOgg() = default;
@@ -169,17 +177,22 @@ public:
     }
     int Rate() const { return static_cast<int>(rate); }
 
-    // Decodes and mixes up to frames stereo frames into out; 0 at the end of the stream.
+    // Decodes and mixes up to frames stereo frames into out; fewer at the end of the stream,
+    // and 0 once it has ended.
     int Decode(short* out, int frames) {
         int done = 0;
-        while (open && done < frames && !otherFormat) {
+        while (open && !ended && done < frames) {
             float** pcm = nullptr;
             const long got = ov_read_float(&file, &pcm, frames - done, nullptr);
-            if (got == OV_HOLE) continue;   // a gap in the data: decoding goes on after it
-            if (got <= 0) break;
+            // A gap in the data, or the seam where the next link begins: decoding goes on.
+            if (got == OV_HOLE) continue;
+            if (got <= 0) {   // the end of the file, or an error
+                ended = true;
+                break;
+            }
             const vorbis_info* info = ov_info(&file, -1);
             if (!info || info->channels != channels || info->rate != rate) {
-                otherFormat = true;
+                ended = true;
                 break;
             }
             MixToStereo(pcm, channels, got, mix, out + 2 * done);
@@ -187,14 +200,14 @@ public:
         }
         return done;
     }
-    // Back to the start, as a new decoder on the same file (a file that no longer opens
-    // decodes nothing more, and the loop tries again at its next end).
+    // Back to the start, as a new decoder on the same file (a file that no longer opens, or
+    // opens in another format, decodes nothing more).
     void Rewind() {
         Close();
-        otherFormat = false;
+        ended = false;
         const int wanted = channels;
         const long wantedRate = rate;
-        if (Open(source) && (channels != wanted || rate != wantedRate)) otherFormat = true;
+        if (Open(source) && (channels != wanted || rate != wantedRate)) ended = true;
     }
 
 private:
@@ -209,7 +222,7 @@ private:
     int channels = 0;
     long rate = 0;
     StereoMix mix{};
-    bool otherFormat = false;
+    bool ended = false;   // the end, an error or a link in another format was reached
 };
 
 }  // namespace
@@ -433,8 +446,8 @@ struct OggHeaderReader {
 // pages with good checksums from the first byte on (no bytes skipped), all of the logical
 // stream the first page begins, none missing in between, each header accepted by libvorbis
 // and the comment header's lengths inside its packet. Reads only as far as the headers go;
-// gives the stream's channel count.
-bool OggHeadersSound(FILE* f, int& channels) {
+// gives the stream's channel count and sample rate (the unsigned 32-bit field as it stands).
+bool OggHeadersSound(FILE* f, int& channels, long& rate) {
     OggHeaderReader r;
     int headers = 0;
     long read = 0;
@@ -470,6 +483,7 @@ bool OggHeadersSound(FILE* f, int& channels) {
         }
     }
     channels = r.info.channels;
+    rate = r.info.rate;
     return true;
 }
 
@@ -483,6 +497,24 @@ void CloseMusicFiles() {
     OggMixed.reset();
     if (MusicFile) std::fclose(MusicFile);
     MusicFile = nullptr;
+}
+
+// The stream is over: its file and decoder are closed, the queued buffers still play out.
+void EndStream() {
+    ASys.MusicPlaying = MusicNone;
+    CloseMusicFiles();
+}
+
+// Up to frames frames of the Ogg stream into out, interleaved over the queued channels;
+// fewer only at the end of the stream.
+int DecodeOgg(short* out, int frames, int channels) {
+    if (OggMixed) return OggMixed->Decode(out, frames);
+    return stb_vorbis_get_samples_short_interleaved(OggFile, channels, out, frames * channels);
+}
+
+void RewindOgg() {
+    if (OggFile) stb_vorbis_seek_start(OggFile);
+    if (OggMixed) OggMixed->Rewind();
 }
 
 // Stops the music source and takes every queued buffer off it (a stopped source counts all
@@ -534,19 +566,16 @@ bool MusicNeedsBlock(ALint& state) {
     return processed > 0 || MusicBufferTick <= 0;
 }
 
-// The end of a refill step: a stream that reached its end rewinds or ends (its file is
-// closed then, the queued buffers still play out); the settings are applied and a source
-// that ran dry is started again.
+// The end of a refill step: a stream that reached its end rewinds or ends; the settings are
+// applied and a source that ran dry is started again.
 void FinishMusicStep(bool atEnd, ALint state) {
     if (atEnd) {
-        if (ASys.MusicLoop == 1) {
-            if (ASys.MusicPlaying == MusicWav) std::fseek(MusicFile, MusicFileBegin, SEEK_SET);
-            if (ASys.MusicPlaying == MusicOgg && OggFile) stb_vorbis_seek_start(OggFile);
-            if (ASys.MusicPlaying == MusicOgg && OggMixed) OggMixed->Rewind();
-        } else {
-            ASys.MusicPlaying = MusicNone;
-            CloseMusicFiles();
-        }
+        if (ASys.MusicLoop != 1)
+            EndStream();
+        else if (ASys.MusicPlaying == MusicWav)
+            std::fseek(MusicFile, MusicFileBegin, SEEK_SET);
+        else if (ASys.MusicPlaying == MusicOgg)
+            RewindOgg();
     }
     ApplyMusicSettings();
     if (state != AL_PLAYING) alSourcePlay(MusicSourceName());
@@ -690,7 +719,8 @@ void VornSys::PlayMusic_Ogg_Sys(const char* path, int loop) {
     BeginStream(loop);
     FileHandle file(std::fopen(path, "rb"));
     int channels = 0;
-    if (!file || !OggHeadersSound(file.get(), channels)) {
+    long headerRate = 0;
+    if (!file || !OggHeadersSound(file.get(), channels, headerRate)) {
         Debuglog("Error Opening Ogg");
         MusicPlaying = MusicNone;
         return;
@@ -700,6 +730,12 @@ void VornSys::PlayMusic_Ogg_Sys(const char* path, int loop) {
     // as a WAV stream OpenAL cannot play is, rather than played as a guess.
     if (channels > OggMixMaxChannels) {
         Debuglog(fstrSys("Error Opening Ogg - %i channels", channels));
+        MusicPlaying = MusicNone;
+        return;
+    }
+    // Both decoders read this same field: checked once here, it holds for either.
+    if (headerRate <= 0 || headerRate > OggMaxRate) {
+        Debuglog(fstrSys("Error Opening Ogg - %li Hz", headerRate));
         MusicPlaying = MusicNone;
         return;
     }
@@ -745,15 +781,31 @@ void VornSys::BufferMusic_Wav_Sys() {
     FinishMusicStep(atEnd, state);
 }
 
+// A looping stream fills its block across the end of the file: it rewinds and goes on
+// decoding into the same block, so no block at the seam is queued short or empty. A rewind
+// that brings nothing means the file decodes nothing from its start (or no longer can): the
+// stream gives up there, once, rather than reopen it at every refill. Played once, the stream
+// queues its short last block, then an empty one, and ends.
 void VornSys::BufferMusic_Ogg_Sys() {
     ALint state = 0;
     if (!ALctx || MusicPlaying != MusicOgg || !MusicNeedsBlock(state)) return;
     std::vector<short> block(OggBlockSamples);
-    int channels = std::max(MusicBufferStats[MusicStatChannels], 1);
-    int frames = OggMixed ? OggMixed->Decode(block.data(), OggBlockSamples / OggMaxChannels)
-                          : stb_vorbis_get_samples_short_interleaved(OggFile, channels, block.data(), OggBlockSamples);
+    const int channels = std::max(MusicBufferStats[MusicStatChannels], 1);
+    const int wanted = OggBlockSamples / channels;
+    int frames = DecodeOgg(block.data(), wanted, channels);
+    bool decodesNothing = false;
+    while (MusicLoop == 1 && frames < wanted && !decodesNothing) {
+        RewindOgg();
+        const int got = DecodeOgg(block.data() + frames * channels, wanted - frames, channels);
+        decodesNothing = got == 0;
+        frames += got;
+    }
     QueueMusicBlock(block.data(), frames * channels * static_cast<int>(sizeof(short)));
-    FinishMusicStep(frames == 0, state);
+    if (decodesNothing) {
+        Debuglog("Error Decoding Ogg");
+        EndStream();
+    }
+    FinishMusicStep(MusicLoop != 1 && frames == 0, state);
 }
 
 void VornSys::StopMusicSys() {
