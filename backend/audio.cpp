@@ -517,6 +517,31 @@ void RewindOgg() {
     if (OggMixed) OggMixed->Rewind();
 }
 
+// Fills one block of wanted frames of the Ogg stream and gives the frames it holds. Played
+// once, that is one decode: short at the end, then empty. Looping, decoding goes on until the
+// block is full; a decode that brings nothing is the end of the file, where the stream
+// rewinds and goes on in the same block, so no block at the seam is short or empty. Nothing
+// again right after a rewind means the file decodes nothing from its start (or no longer
+// can): decodesNothing, and the block holds what came before.
+int FillOggBlock(short* out, int wanted, int channels, bool& decodesNothing) {
+    int frames = 0;
+    bool rewound = false;
+    for (;;) {
+        const int got = DecodeOgg(out + frames * channels, wanted - frames, channels);
+        frames += got;
+        if (ASys.MusicLoop != 1 || frames == wanted) return frames;
+        if (got > 0) {
+            rewound = false;
+        } else if (rewound) {
+            decodesNothing = true;
+            return frames;
+        } else {
+            RewindOgg();
+            rewound = true;
+        }
+    }
+}
+
 // Stops the music source and takes every queued buffer off it (a stopped source counts all
 // of them as played, so each unqueue succeeds).
 void EmptyMusicSource() {
@@ -781,25 +806,15 @@ void VornSys::BufferMusic_Wav_Sys() {
     FinishMusicStep(atEnd, state);
 }
 
-// A looping stream fills its block across the end of the file: it rewinds and goes on
-// decoding into the same block, so no block at the seam is queued short or empty. A rewind
-// that brings nothing means the file decodes nothing from its start (or no longer can): the
-// stream gives up there, once, rather than reopen it at every refill. Played once, the stream
-// queues its short last block, then an empty one, and ends.
+// A looping stream rewinds inside its block (FillOggBlock). One whose file decodes nothing
+// from its start gives up there, once, rather than reopen the file at every refill.
 void VornSys::BufferMusic_Ogg_Sys() {
     ALint state = 0;
     if (!ALctx || MusicPlaying != MusicOgg || !MusicNeedsBlock(state)) return;
     std::vector<short> block(OggBlockSamples);
     const int channels = std::max(MusicBufferStats[MusicStatChannels], 1);
-    const int wanted = OggBlockSamples / channels;
-    int frames = DecodeOgg(block.data(), wanted, channels);
     bool decodesNothing = false;
-    while (MusicLoop == 1 && frames < wanted && !decodesNothing) {
-        RewindOgg();
-        const int got = DecodeOgg(block.data() + frames * channels, wanted - frames, channels);
-        decodesNothing = got == 0;
-        frames += got;
-    }
+    const int frames = FillOggBlock(block.data(), OggBlockSamples / channels, channels, decodesNothing);
     QueueMusicBlock(block.data(), frames * channels * static_cast<int>(sizeof(short)));
     if (decodesNothing) {
         Debuglog("Error Decoding Ogg");
