@@ -49,10 +49,10 @@ constexpr int WavFormatPCM = 1;
 constexpr int WavFormatFields = 16;    // bytes of the PCM fields of a "fmt " chunk
 constexpr int OggMaxChannels = 2;      // channels stb_vorbis decodes a stream with, at most
 constexpr int OggMixMaxChannels = 8;   // the most channels Vorbis gives an order to
-// The highest sample rate music may have: the highest audio hardware and formats use (libvorbisenc
-// itself encodes at most 200 kHz). A rate field above it, or one that reads as 0 or below as an
-// int (its top bit set), is damage: OpenAL refuses such a rate on every block, or would play
-// the music as a burst far too short.
+// The highest sample rate music may have: the highest audio hardware and formats use
+// (libvorbisenc itself encodes at most 200 kHz). A rate field above it is damage: with its top
+// bit set it reads as a negative int, which OpenAL refuses on every block, and a huge positive
+// one would play the music as a burst far too short. A rate of 0 OpenAL refuses as well.
 constexpr long OggMaxRate = 384000;
 
 // ---- stereo mix of 3 to 8 channels ----
