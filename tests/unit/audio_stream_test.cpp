@@ -2,8 +2,9 @@
 // buffer only once one has played, WAV streams that start and loop at their data chunk (also
 // after padded odd chunks), formats OpenAL refuses, Ogg streams (mono and stereo decoded by
 // stb_vorbis, 3 to 8 channels by libvorbisfile and mixed to stereo, each channel checked on
-// the PCM queued), the end with and without looping, stopping, shutdown, and streams started
-// and stopped many times without leaking their files.
+// the PCM queued), the end with and without looping (a looping block runs across the seam),
+// damaged files (headers, rates, later links, files that decode nothing), stopping, shutdown,
+// and streams started and stopped many times without leaking their files.
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
