@@ -1,7 +1,9 @@
 // Sound on the real OpenAL Soft: its wave driver writes the mix to a file, read back through
 // sox. The generated gem sound and a second of the streamed music, played through the core's
 // API, must show in the file's loudness envelope in order with silence around; surround music
-// (7.1 and 5.1 files, a tone in one channel each) must be heard on its own side, at its pitch.
+// (7.1 and 5.1 files, a tone in one channel each) must be heard on its own side, at its pitch;
+// damaged music (a chained 5.1 file whose second link's codebooks are damaged, files whose
+// sample rate field has its top bit set) must neither crash nor fill the log.
 #include <AL/al.h>
 #include <gtest/gtest.h>
 
@@ -271,6 +273,69 @@ TEST(SoundOutput, SurroundMusicIsHeardOnItsSide) {
                 << "at its pitch, " << c.hz << " Hz (a sine's amplitude is its RMS times 1.41)";
         }
     }
+}
+
+// Damaged music through the game's path, each file looped for a while as the main loop
+// services it: a chained 5.1 file whose second link has a codebook byte changed under a good
+// page checksum keeps going round its first link, heard; files whose rate field has its top
+// bit set (on either decoder) are refused with one line and leave no music.
+TEST(SoundOutput, DamagedMusicNeitherCrashesNorFloodsTheLog) {
+    ASSERT_NE(std::getenv("DISPLAY"), nullptr) << "no X display: run under xvfb-run";
+    ASSERT_EQ(std::system("sox --version > /dev/null 2>&1"), 0) << "sox is missing";
+    const std::string wav = WaveOutput();
+
+    constexpr int ToneRate = 44100, PlayMs = 2000, MostLines = 3;
+    auto tone = [&](int channels, int serial, const audio_files::HeaderEdit& edit) {
+        return audio_files::OggEncode(
+            channels, ToneRate, ToneRate / 2,
+            [&](int ch, int i) { return ch == 0 ? 0.5 * std::sin(2 * M_PI * 440 * i / ToneRate) : 0.0; }, edit, serial);
+    };
+    auto topBitOfRate = [](audio_files::HeaderPackets& h) { h.at(0).at(15) |= 0x80; };
+    audio_files::Bytes chain = tone(6, 1, {});
+    const audio_files::Bytes damagedLink = tone(6, 2, [](audio_files::HeaderPackets& h) { h.at(2).at(21) ^= 1; });
+    chain.insert(chain.end(), damagedLink.begin(), damagedLink.end());
+    struct Case {
+        const char* file;
+        audio_files::Bytes bytes;
+        bool plays;
+    };
+    const Case cases[] = {
+        {"damaged_link_5.1.ogg", chain, true},
+        {"rate_top_bit_5.1.ogg", tone(6, 1, topBitOfRate), false},
+        {"rate_top_bit_stereo.ogg", tone(2, 1, topBitOfRate), false},
+    };
+    const std::filesystem::path home = Scratch() / "damaged_home";
+    const std::filesystem::path audio = home / "Data" / "556" / "audio";
+    std::filesystem::create_directories(audio);
+    for (const Case& c : cases) audio_files::WriteBytes((audio / c.file).string(), c.bytes);
+
+    Core.Begin(556, "Damaged Music Test");
+    ASSERT_NE(ALctx, nullptr) << "OpenAL Soft's wave driver did not open";
+    std::snprintf(Core.home, sizeof Core.home, "%s", home.c_str());
+    Core.MusicVol = 1;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        const int before = DebugMessages;
+        Core.PlayMusic(c.file, 1);
+        const long long start = SysClockMs();
+        while (Since(start) < PlayMs) {
+            Core.MusicHandler();
+            SleepMs(ServiceMs);
+        }
+        EXPECT_EQ(ASys.MusicPlaying, c.plays ? MusicOgg : MusicNone);
+        EXPECT_LE(DebugMessages - before, c.plays ? 0 : 1) << "lines logged";
+        EXPECT_LE(DebugMessages - before, MostLines);
+        Core.StopMusic();
+    }
+    Core.Terminate();
+
+    const std::vector<double> envelope = Envelope(ReadMix(wav, 1));
+    ASSERT_FALSE(envelope.empty()) << "sox could not read " << wav;
+    const std::vector<Segment> sounds = Sounds(envelope);
+    SCOPED_TRACE(Describe(sounds, static_cast<int>(envelope.size()) * WindowMs));
+    ASSERT_EQ(sounds.size(), 1u) << "the damaged chain only";
+    EXPECT_GT(sounds[0].peak, Loud);
+    EXPECT_NEAR(sounds[0].LengthMs(), PlayMs, SlackMs) << "it went round for as long as it played";
 }
 
 }  // namespace

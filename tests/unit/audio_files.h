@@ -233,6 +233,23 @@ inline Bytes OggTone(int channels, int rate, double seconds, double hz = 440, co
         edit);
 }
 
+// Where the audio of an Ogg file from OggEncode begins: the first byte of the first page
+// after the header pages (those of granule position 0). The file's size when it has no audio.
+inline size_t OggAudioStart(const Bytes& ogg) {
+    size_t at = 0;
+    while (at + 27 <= ogg.size()) {
+        const unsigned char* page = ogg.data() + at;
+        uint64_t granule = 0;
+        for (int i = 0; i < 8; ++i) granule |= static_cast<uint64_t>(page[6 + i]) << (8 * i);
+        if (granule != 0) return at;
+        const size_t segments = page[26];
+        size_t body = 0;
+        for (size_t i = 0; i < segments && at + 27 + i < ogg.size(); ++i) body += page[27 + i];
+        at += 27 + segments + body;
+    }
+    return ogg.size();
+}
+
 // A comment header packet: the vendor text, then the comments, each with the length field
 // written in front of it; a length given in lengths (where not -1) is written instead of the
 // real one, so a test can make a field run past the packet.

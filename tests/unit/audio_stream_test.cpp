@@ -2,11 +2,14 @@
 // buffer only once one has played, WAV streams that start and loop at their data chunk (also
 // after padded odd chunks), formats OpenAL refuses, Ogg streams (mono and stereo decoded by
 // stb_vorbis, 3 to 8 channels by libvorbisfile and mixed to stereo, each channel checked on
-// the PCM queued), the end with and without looping, stopping, shutdown, and streams started
-// and stopped many times without leaking their files.
+// the PCM queued), the end with and without looping (a looping block runs across the seam),
+// damaged files (headers, rates, later links, files that decode nothing), stopping, shutdown,
+// and streams started and stopped many times without leaking their files.
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <filesystem>
+#include <string>
 #include <vector>
 
 #include "audio_fixture.h"
@@ -16,6 +19,17 @@ using namespace audio_files;
 namespace {
 
 constexpr int Rate = 22050;
+constexpr int MostChannels = 8;   // the most channels music may have
+constexpr uint32_t OggHighestRate = 384000;  // the highest sample rate music may have
+
+// A short tone whose identification header gives this sample rate (the audio, encoded at
+// Rate, decodes the same whatever the field says).
+Bytes OggWithRate(int channels, uint32_t rate) {
+    return OggTone(channels, Rate, 0.2, 440, [rate](HeaderPackets& h) {
+        const size_t field = 12;   // type byte, "vorbis", version, channels
+        for (size_t i = 0; i < 4; ++i) h.at(0).at(field + i) = static_cast<unsigned char>(rate >> (8 * i));
+    });
+}
 
 class StreamTest : public AudioTest {
 protected:
@@ -207,12 +221,12 @@ TEST_F(StreamTest, StopEmptiesTheQueue) {
 TEST_F(StreamTest, MusicFilesThatCannotStartLeaveNoStream) {
     const std::string good = Write("good.wav", SimpleWav(1, Rate, 16, Pattern(8 * MusicBlockBytes)));
     struct Case {
-        const char* name;
+        std::string name;
         Bytes file;  // empty: no file at all
         bool ogg;
         const char* log;
     };
-    const Case cases[] = {
+    const Case fixed[] = {
         {"missing.wav", {}, false, "Error Opening Wave - "},
         {"nofmt.wav", Riff({{"data", Pattern(4 * MusicBlockBytes)}}), false, "Error Opening Wave - "},
         {"nodata.wav", Riff({{"fmt ", FmtBody(1, Rate, 16)}, {"LIST", Pattern(40)}}), false, "Error Opening Wave - "},
@@ -227,16 +241,31 @@ TEST_F(StreamTest, MusicFilesThatCannotStartLeaveNoStream) {
         // Beyond 8 channels Vorbis gives no channel order: refused rather than guessed at.
         {"nine.ogg", OggTone(9, Rate, 0.2), true, "Error Opening Ogg - 9 channels"},
         {"sixteen.ogg", OggTone(16, Rate, 0.2), true, "Error Opening Ogg - 16 channels"},
+        {"rate_zero.ogg", OggWithRate(2, 0), true, "Error Opening Ogg"},
     };
+    // A sample rate OpenAL cannot take: the top bit of the field set by damage (a negative
+    // number as an int) on every decoder's channel counts, and the first rate past the most
+    // music is made at.
+    std::vector<Case> cases(std::begin(fixed), std::end(fixed));
+    for (int channels = 1; channels <= MostChannels; ++channels)
+        cases.push_back({"rate_top_bit_" + std::to_string(channels) + ".ogg", OggWithRate(channels, 0x80000000u | Rate),
+                         true, "Error Opening Ogg - 2147505698 Hz"});
+    cases.push_back({"rate_past_bound.ogg", OggWithRate(6, OggHighestRate + 1), true, "Error Opening Ogg - 384001 Hz"});
+    cases.push_back({"rate_all_ones.ogg", OggWithRate(2, 0xffffffffu), true, "Error Opening Ogg - 4294967295 Hz"});
     const int fds = OpenDescriptors();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         ASys.PlayMusic_Wav_Sys(good.c_str(), 1);  // a stream plays when the next fails to start
         const std::string path = c.file.empty() ? Path(c.name) : Write(c.name, c.file);
+        const size_t started = Log().size();
         if (c.ogg)
             ASys.PlayMusic_Ogg_Sys(path.c_str(), 1);
         else
             ASys.PlayMusic_Wav_Sys(path.c_str(), 1);
+        if (c.ogg) {
+            const std::string said = Log().substr(started);
+            EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << "one line: " << said;
+        }
         EXPECT_EQ(ASys.MusicPlaying, MusicNone);
         EXPECT_TRUE(Music().queue.empty());
         EXPECT_EQ(Music().state, AL_STOPPED);
@@ -252,6 +281,68 @@ TEST_F(StreamTest, MusicFilesThatCannotStartLeaveNoStream) {
     EXPECT_EQ(OpenDescriptors(), fds);
     EXPECT_FALSE(Logged("Buffer Error"));
     EXPECT_FALSE(Logged("Error Reading Wave Header"));  // the effect loader's line
+}
+
+// The highest rate music may have still starts, on either decoder, and goes to OpenAL as it is.
+TEST_F(StreamTest, OggAtTheHighestRatePlays) {
+    for (int channels : {2, 6}) {
+        SCOPED_TRACE(channels);
+        ASys.PlayMusic_Ogg_Sys(Write("fast.ogg", OggWithRate(channels, OggHighestRate)).c_str(), 1);
+        ASSERT_EQ(ASys.MusicPlaying, MusicOgg);
+        EXPECT_EQ(MusicBufferStats[MusicStatRate], static_cast<int>(OggHighestRate));
+        for (int pass = 0; pass < 6; ++pass) Pass();
+        EXPECT_EQ(FakeAl.buffers[Music().queue.back()].frequency, static_cast<int>(OggHighestRate));
+    }
+    EXPECT_FALSE(Logged("Error"));
+}
+
+// A file that decodes nothing from its start (headers and no audio, its audio gone from the
+// disk while it plays, or on libvorbisfile every audio page damaged, which it skips by their
+// checksums) gives up at its first rewind that brings nothing: one line, the stream ends, no
+// file is left open. Played once, such a file ends as any other does, quietly.
+TEST_F(StreamTest, OggThatDecodesNothingGivesUpOnce) {
+    auto headersOnly = [](const Bytes& ogg) { return Bytes(ogg.begin(), ogg.begin() + OggAudioStart(ogg)); };
+    auto audioDamaged = [](Bytes ogg) {
+        for (size_t i = OggAudioStart(ogg) + 40; i < ogg.size(); i += 97) ogg[i] ^= 0x5a;
+        return ogg;
+    };
+    struct Case {
+        std::string name;
+        Bytes file;
+        bool cutWhilePlaying;   // the file keeps only its headers once the stream has started
+    };
+    std::vector<Case> cases;
+    for (int channels : {1, 2, 6}) {
+        const Bytes tone = OggTone(channels, Rate, 1.0);
+        const std::string n = std::to_string(channels);
+        cases.push_back({"headers only, " + n + " channels", headersOnly(tone), false});
+        if (channels > 2) cases.push_back({"every audio page damaged, " + n + " channels", audioDamaged(tone), false});
+        cases.push_back({"audio cut off while playing, " + n + " channels", tone, true});
+    }
+    const int fds = OpenDescriptors();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = Write("nothing.ogg", c.file);
+        for (int loop : {1, 0}) {
+            SCOPED_TRACE(loop);
+            const size_t logged = Log().size();
+            ASys.PlayMusic_Ogg_Sys(path.c_str(), loop);
+            if (c.cutWhilePlaying) {
+                if (loop == 0) continue;   // it plays what it read already, and ends
+                EXPECT_EQ(ASys.MusicPlaying, MusicOgg);
+                std::filesystem::resize_file(path, OggAudioStart(c.file));
+            }
+            for (int pass = 0; pass < 40 && ASys.MusicPlaying != MusicNone; ++pass) Pass();
+            EXPECT_EQ(ASys.MusicPlaying, MusicNone);
+            for (int pass = 0; pass < 5; ++pass) Pass();
+            const std::string said = Log().substr(logged);
+            EXPECT_EQ(said.find("Error Decoding Ogg") != std::string::npos, loop == 1) << said;
+            EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), loop == 1 ? 1 : 0) << said;
+            EXPECT_EQ(OpenDescriptors(), fds);
+        }
+        if (c.cutWhilePlaying) ASys.StopMusicSys();
+    }
+    EXPECT_EQ(OpenDescriptors(), fds);
 }
 
 // The pad byte after an odd-sized chunk is skipped: the stream starts at the data chunk and
@@ -276,7 +367,8 @@ TEST_F(StreamTest, WavStreamsWithPaddedOddChunksPlayTheirData) {
 }
 
 // Mono and stereo on stb_vorbis, 5.1 and 7.1 on libvorbisfile mixed to stereo: the same
-// blocks, the same loop back to the first block, the same end.
+// blocks, the same end. Looping, every block is whole: the end of the file runs on into its
+// start inside one block, so what is queued is the file over and over, no gap, no empty block.
 TEST_F(StreamTest, OggStreamDecodesLoopsAndEnds) {
     struct Case {
         int channels, format, queuedChannels;
@@ -298,28 +390,36 @@ TEST_F(StreamTest, OggStreamDecodesLoopsAndEnds) {
         EXPECT_EQ(first.size(), OggBlockSamples * sizeof(short)) << "a whole block";
         EXPECT_EQ(first.size() % (2 * c.queuedChannels), 0u);
 
-        // Looping: after the empty block at the end, decoding starts over.
-        size_t total = first.size();
-        int passes = 0;
-        while (FakeAl.buffers[Music().queue.back()].data.size() > 0 && passes < 100) {
+        Bytes looped = first;   // about three rounds of the file and more
+        for (int pass = 0; pass < 9; ++pass) {
             Pass();
-            total += FakeAl.buffers[Music().queue.back()].data.size();
-            ++passes;
+            const Bytes& block = FakeAl.buffers[Music().queue.back()].data;
+            EXPECT_EQ(block.size(), first.size()) << "block " << pass + 1 << " is whole";
+            looped.insert(looped.end(), block.begin(), block.end());
         }
-        EXPECT_EQ(total, static_cast<size_t>(Rate) * c.queuedChannels * 2);  // one second of samples
         EXPECT_EQ(ASys.MusicPlaying, MusicOgg);
-        Pass();
-        EXPECT_EQ(FakeAl.buffers[Music().queue.back()].data, first);
 
         // Without looping the stream ends at the empty block and the rest plays out.
         ASys.PlayMusic_Ogg_Sys(path.c_str(), 0);
         EXPECT_EQ(MusicBufferTick, -2);
-        EXPECT_EQ(Music().queue.size(), 1u);
-        passes = 0;
-        while (ASys.MusicPlaying != MusicNone && passes < 100) Pass(), ++passes;
+        ASSERT_EQ(Music().queue.size(), 1u);
+        Bytes once = Queued(0);
+        int passes = 0;
+        while (ASys.MusicPlaying != MusicNone && passes < 100) {
+            Pass();
+            const Bytes& block = FakeAl.buffers[Music().queue.back()].data;
+            once.insert(once.end(), block.begin(), block.end());
+            ++passes;
+        }
         EXPECT_EQ(ASys.MusicPlaying, MusicNone);
         EXPECT_TRUE(FakeAl.buffers[Music().queue.back()].data.empty());
         EXPECT_EQ(Music().state, AL_PLAYING);
+        ASSERT_EQ(once.size(), static_cast<size_t>(Rate) * c.queuedChannels * 2);  // one second of samples
+
+        ASSERT_GT(looped.size(), 2 * once.size());
+        size_t at = 0;
+        while (at < looped.size() && looped[at] == once[at % once.size()]) ++at;
+        EXPECT_EQ(at, looped.size()) << "the looped stream leaves the file's samples at byte " << at;
     }
     EXPECT_FALSE(Logged("Error"));
 }
@@ -442,18 +542,23 @@ TEST_F(StreamTest, SurroundMusicAtFullScaleInEveryChannelDoesNotClip) {
 
 // A surround file cut short, or with a damaged audio page, plays what it holds and ends
 // there; chained files play on while their links keep the first one's channels and rate, and
-// end at the first link that does not.
+// end at the first link that does not or whose headers are damaged (a codebook byte changed
+// under a good page checksum made libvorbis divide by zero on the next read after the error).
+// Such a file ends, or goes round, as at its end: quietly, every looping block whole.
 TEST_F(StreamTest, DamagedCutAndChainedSurroundMusicPlaysWhatItHolds) {
     const int rate = 44100, frames = rate / 2;
-    auto tone = [&](int channels, int linkRate, int serial, int length) {
+    auto tone = [&](int channels, int linkRate, int serial, int length, const HeaderEdit& edit = {}) {
         return OggEncode(
             channels, linkRate, length,
-            [&](int ch, int i) { return ch == 0 ? 0.5 * std::sin(2 * M_PI * 440 * i / linkRate) : 0.0; }, {}, serial);
+            [&](int ch, int i) { return ch == 0 ? 0.5 * std::sin(2 * M_PI * 440 * i / linkRate) : 0.0; }, edit, serial);
     };
     const Bytes whole = tone(6, rate, 1, frames);
     auto join = [](Bytes a, const Bytes& b) {
         a.insert(a.end(), b.begin(), b.end());
         return a;
+    };
+    auto damagedLink = [&](size_t packet, size_t at) {
+        return join(whole, tone(6, rate, 2, frames, [=](HeaderPackets& h) { h.at(packet).at(at) ^= 1; }));
     };
     // Two seconds of a tone make two audio pages after the 7 kB of headers: the last 1000
     // bytes lie in the second, the 40 from 3000 before the end in the first.
@@ -473,9 +578,14 @@ TEST_F(StreamTest, DamagedCutAndChainedSurroundMusicPlaysWhatItHolds) {
         {"5.1, then mono", join(whole, tone(1, rate, 2, frames)), frames, frames},
         {"5.1, then 7.1", join(whole, tone(8, rate, 2, frames)), frames, frames},
         {"5.1, then 5.1 at 48 kHz", join(whole, tone(6, 48000, 2, frames)), frames, frames},
+        // The first codebook's code lengths, and a byte far into the codebooks.
+        {"5.1, then 5.1 with a damaged first codebook", damagedLink(2, 21), frames, frames},
+        {"5.1, then 5.1 with damaged later codebooks", damagedLink(2, 3000), frames, frames},
+        {"5.1, then 5.1 with a damaged identification header", damagedLink(0, 0), frames, frames},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
+        const size_t logged = Log().size();
         const std::string path = Write("odd.ogg", c.file);
         const Stereo out = PlayToEnd(path);
         EXPECT_GE(out.size() / 2, c.minFrames);
@@ -484,9 +594,14 @@ TEST_F(StreamTest, DamagedCutAndChainedSurroundMusicPlaysWhatItHolds) {
         EXPECT_LT(ChannelRms(out, 1), 0.001);
         // Looping, it goes round again and again.
         ASys.PlayMusic_Ogg_Sys(path.c_str(), 1);
-        for (int pass = 0; pass < 60; ++pass) Pass();
+        for (int pass = 0; pass < 60; ++pass) {
+            Pass();
+            EXPECT_EQ(FakeAl.buffers[Music().queue.back()].data.size(), OggBlockSamples * sizeof(short))
+                << "block " << pass + 1 << " is whole";
+        }
         EXPECT_EQ(ASys.MusicPlaying, MusicOgg);
         ASys.StopMusicSys();
+        EXPECT_EQ(Log().substr(logged), "");
     }
 }
 
