@@ -5,7 +5,8 @@
 #   tests/fuzz/run.sh [seconds per target] [target ...]
 #
 # Environment: FUZZ_BUILD (build folder, default build/fuzz), FUZZ_JOBS (targets run at
-# once, default 4), FUZZ_MERGE=1 (add the inputs that reached new code to tests/fuzz/corpus).
+# once, default 4), FUZZ_MERGE=1 (add the inputs that reached new code to tests/fuzz/corpus),
+# FUZZ_ARGS (more libFuzzer options, e.g. "-fork=2 -ignore_crashes=1" to go on past findings).
 set -eu
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -37,7 +38,7 @@ run_one() {
   t=$1
   mkdir -p "$out/$t/new" "$out/$t/artifacts"
   "$build/tests/fuzz/fuzz_$t" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
-    -max_len=131072 -close_fd_mask=1 -print_final_stats=1 \
+    -max_len=131072 -close_fd_mask=1 -print_final_stats=1 ${FUZZ_ARGS:-} \
     -artifact_prefix="$out/$t/artifacts/" "$out/$t/new" "$here/corpus/$t" >"$out/$t/log" 2>&1 || true
   if [ "${FUZZ_MERGE:-0}" = 1 ]; then
     "$build/tests/fuzz/fuzz_$t" -merge=1 -max_len=131072 -close_fd_mask=1 \
@@ -60,6 +61,8 @@ wait
 status=0
 for t in $targets; do
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$out/$t/log" | tail -1)
+  # with -fork the count is on the last status line of the jobs ("#N: cov: ...")
+  [ -n "$runs" ] || runs=$(sed -n 's/^#\([0-9]*\): cov:.*/\1/p' "$out/$t/log" | tail -1)
   found=$(ls "$out/$t/artifacts" | wc -l)
   echo "$t: ${runs:-?} runs, $found finding(s)$( [ "$found" -gt 0 ] && echo " in $out/$t/artifacts")"
   [ "$found" -gt 0 ] && status=1
