@@ -31,6 +31,8 @@ done
 
 # Scratch files of the targets go to memory where there is some (the score store syncs).
 if [ -d /dev/shm ] && [ -w /dev/shm ]; then export TMPDIR=/dev/shm; fi
+# The libraries' own leaks (tests/lsan.supp) are passed over, as in the sanitized test runs.
+export LSAN_OPTIONS="suppressions=$root/tests/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
 out=$build/runs
 mkdir -p "$out"
 
