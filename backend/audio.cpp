@@ -84,25 +84,29 @@ void RewindOgg() {
 // Fills one block of wanted frames of the Ogg stream and gives the frames it holds. Played
 // once, that is one decode: short at the end, then empty. Looping, decoding goes on until the
 // block is full; a decode that brings nothing is the end of the file, where the stream
-// rewinds and goes on in the same block, so no block at the seam is short or empty. Nothing
-// again right after a rewind means the file decodes nothing from its start (or no longer
+// rewinds and goes on in the same block, so no block at the seam is short or empty. It
+// rewinds once per block at most: a multichannel rewind opens the file's headers anew, and a
+// file far shorter than a block (or one that ends in a damaged link soon after its start)
+// would otherwise reopen them hundreds of times in one refill; its blocks are short instead.
+// Nothing right after the rewind means the file decodes nothing from its start (or no longer
 // can): decodesNothing, and the block holds what came before.
 int FillOggBlock(short* out, int wanted, int channels, bool& decodesNothing) {
     int frames = 0;
     bool rewound = false;
+    int sinceRewind = 0;
     for (;;) {
         const int got = DecodeOgg(out + frames * channels, wanted - frames, channels);
         frames += got;
+        sinceRewind += got;
         if (ASys.MusicLoop != 1 || frames == wanted) return frames;
-        if (got > 0) {
-            rewound = false;
-        } else if (rewound) {
-            decodesNothing = true;
+        if (got > 0) continue;   // a short decode: the decoder goes on from there
+        if (rewound) {
+            decodesNothing = sinceRewind == 0;
             return frames;
-        } else {
-            RewindOgg();
-            rewound = true;
         }
+        RewindOgg();
+        rewound = true;
+        sinceRewind = 0;
     }
 }
 

@@ -296,6 +296,40 @@ TEST_F(StreamTest, OggAtTheHighestRatePlays) {
     EXPECT_FALSE(Logged("Error"));
 }
 
+// Music far shorter than a block loops in every block, each of them holding sound: the stream
+// rewinds once per block, so a block holds one or two rounds of the file, never none.
+TEST_F(StreamTest, MusicShorterThanABlockLoopsWithSoundInEveryBlock) {
+    for (int channels : {2, 6}) {
+        SCOPED_TRACE(channels);
+        const std::string path = Write("short.ogg", OggTone(channels, Rate, 0.01));
+        ASys.PlayMusic_Ogg_Sys(path.c_str(), 0);
+        Bytes once = Queued(0);
+        for (int pass = 0; pass < 5 && ASys.MusicPlaying != MusicNone; ++pass) {
+            Pass();
+            const Bytes& block = FakeAl.buffers[Music().queue.back()].data;
+            once.insert(once.end(), block.begin(), block.end());
+        }
+        ASSERT_EQ(ASys.MusicPlaying, MusicNone);
+        ASSERT_FALSE(once.empty());
+
+        ASys.PlayMusic_Ogg_Sys(path.c_str(), 1);
+        Bytes looped = Queued(0);
+        for (int pass = 0; pass < 12; ++pass) {
+            Pass();
+            const Bytes& block = FakeAl.buffers[Music().queue.back()].data;
+            EXPECT_FALSE(block.empty()) << "block " << pass + 1;
+            looped.insert(looped.end(), block.begin(), block.end());
+        }
+        EXPECT_EQ(ASys.MusicPlaying, MusicOgg);
+        ASSERT_GT(looped.size(), 10 * once.size());
+        size_t at = 0;
+        while (at < looped.size() && looped[at] == once[at % once.size()]) ++at;
+        EXPECT_EQ(at, looped.size()) << "the looped stream leaves the file's samples at byte " << at;
+        ASys.StopMusicSys();
+    }
+    EXPECT_FALSE(Logged("Error"));
+}
+
 // A file that decodes nothing from its start (headers and no audio, its audio gone from the
 // disk while it plays, or on libvorbisfile every audio page damaged, which it skips by their
 // checksums) gives up at its first rewind that brings nothing: one line, the stream ends, no
