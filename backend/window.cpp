@@ -26,8 +26,6 @@ namespace {
 
 constexpr int WhiteBlockBytes = WhiteBlockSide * WhiteBlockSide * 4;
 constexpr int SourceCount = 32;            // 31 effect sources and the music source
-constexpr int TouchFloats = 100;
-constexpr int JoyFloats = 400;
 constexpr int ContextMajor = 2, ContextMinor = 0;  // an OpenGL 2.0 (compatibility) context
 constexpr int TempstrSysClear = 1023;      // bytes of TempstrSys zeroed before formatting
 
