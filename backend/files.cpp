@@ -278,25 +278,51 @@ int CreateTempNamed(const std::string& target, std::string& name, Locking& locki
     return -1;
 }
 
+// Names past the ones a save tries, for the file a sweep is judged against where the file
+// system makes no file without a name: a few, in case a killed sweep left one.
+constexpr int ProbeNameTries = 10;
+
+// A new file next to target to judge its leftovers against, and the path that opens it again:
+// one without a name where the file system makes such files, else one under a temporary name
+// no save tries (so a killed sweep's file is swept like any leftover). -1 where neither can be
+// made.
+int CreateProbe(const std::string& target, std::string& reopen, std::string& named) {
+    named.clear();
+    const int unnamed = open(FolderOf(target).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, NewFileMode);
+    if (unnamed >= 0) {
+        // The file has no name to open it by again, only the descriptor in /proc.
+        reopen = "/proc/self/fd/" + std::to_string(unnamed);
+        return unnamed;
+    }
+    for (int n = TempNameTries; n < TempNameTries + ProbeNameTries; ++n) {
+        const std::string name = target + TempMark + std::to_string(getpid()) + "-" + std::to_string(n);
+        const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, NewFileMode);
+        if (fd >= 0) {
+            reopen = named = name;
+            return fd;
+        }
+        if (errno != EEXIST) return -1;
+    }
+    return -1;
+}
+
 // When every temporary name of target is taken (by leftovers of earlier runs that had this
 // process's number, as a game that is pid 1 in its container has on every run), there is no
-// file of the save's own to judge the leftovers against: they are judged against a file
-// without a name made in the folder instead, which has the clock and the locks of the same
-// file system and leaves nothing behind however the save ends. Only then, so that a save
-// makes no more files than its own, and only once. False where no such file can be made.
+// file of the save's own to judge the leftovers against: they are judged against a file made
+// for it instead (CreateProbe), which has the clock and the locks of the same file system and
+// is gone when the sweep ends. Only then, so that a save makes no more files than its own, and
+// only once. False where no such file can be made.
 bool SweepWithoutAName(const std::string& target) {
     for (int refusals = 0;;) {
-        const int probe = open(FolderOf(target).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, NewFileMode);
+        std::string reopen, named;
+        const int probe = CreateProbe(target, reopen, named);
         if (probe < 0) return false;
         const int locked = LockWholeFile(probe);
-        if (HeldElsewhere(locked) && ++refusals < RefusalsMeaningNoLocks) {
-            close(probe);
-            continue;
-        }
-        // The file has no name to open it by again, only the descriptor in /proc.
-        RemoveLeftovers(target, probe, LockingAfter(locked, "/proc/self/fd/" + std::to_string(probe), ReopenFlags));
+        const bool retry = HeldElsewhere(locked) && ++refusals < RefusalsMeaningNoLocks;
+        if (!retry) RemoveLeftovers(target, probe, LockingAfter(locked, reopen, ReopenFlags | (named.empty() ? 0 : O_NOFOLLOW)));
+        if (!named.empty() && StillNamed(probe, named)) unlink(named.c_str());
         close(probe);
-        return true;
+        if (!retry) return true;
     }
 }
 

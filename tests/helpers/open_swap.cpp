@@ -2,6 +2,8 @@
 // for a program started with LD_PRELOAD naming this library. BRINDLEWICK_SWAP_NAME names a
 // file (the last part of its path) and BRINDLEWICK_SWAP_FROM the path of another: the
 // program's first open of a file of that name first moves the other file there, then opens it.
+// BRINDLEWICK_NO_UNNAMED=1 makes every open of a file without a name (O_TMPFILE) fail with
+// EOPNOTSUPP, as on file systems that make no such files.
 #include <dlfcn.h>
 #include <fcntl.h>
 
@@ -37,6 +39,11 @@ mode_t ModeArgument(int flags, va_list args) {
 using OpenatFn = int (*)(int, const char*, int, ...);
 
 int Openat(int folder, const char* path, int flags, mode_t mode) {
+    const char* noUnnamed = std::getenv("BRINDLEWICK_NO_UNNAMED");
+    if ((flags & O_TMPFILE) == O_TMPFILE && noUnnamed && std::strcmp(noUnnamed, "1") == 0) {
+        errno = EOPNOTSUPP;
+        return -1;
+    }
     SwapBefore(folder, path);
     static const auto real = reinterpret_cast<OpenatFn>(dlsym(RTLD_NEXT, "openat"));
     if (!real) {
