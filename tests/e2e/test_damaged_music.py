@@ -1,7 +1,9 @@
 """A damaged music file in the real game under Xvfb: a copy of the data folder whose
 wombats.ogg carries comment headers whose lengths run past their packet (the kinds that make an
 unchecked decoder free pointers it never set, or allocate and loop for gigabytes). The game logs
-"Error Opening Ogg" when a run starts, plays the run in silence and quits cleanly."""
+"Error Opening Ogg" when a run starts, plays the run in silence and quits cleanly. So it does for
+a sample rate whose top bit is set, once rather than at every refill. A 6-channel file whose
+second link has a damaged codebook header plays its first link, loops, and logs nothing."""
 
 import os
 import re
@@ -113,7 +115,29 @@ DAMAGES = {
 }
 
 
-def damaged_data_folder(game, packet):
+def with_rate_top_bit(original):
+    """The file with its sample rate field (identification header, first page) given its top
+    bit, and the page's checksum made good again."""
+    pages = read_pages(original)
+    header, lacing, body, start = pages[0]
+    check(body[:7] == b"\x01vorbis", "the music file does not start with its identification header")
+    at = start + 27 + len(lacing) + 12                 # type, "vorbis", version, channels
+    damaged = bytearray(original)
+    damaged[at + 3] |= 0x80
+    end = start + 27 + len(lacing) + len(body)
+    damaged[start + 22:start + 26] = b"\0\0\0\0"
+    damaged[start + 22:start + 26] = struct.pack("<I", page_crc(bytes(damaged[start:end])))
+    return bytes(damaged)
+
+
+# Two links of 6-channel tones, one byte of the second link's codebook header zeroed and its
+# page checksum made good: libvorbis rejects that link, and decoding on past it divided by zero.
+LATER_LINK_DAMAGED = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "fuzz", "corpus",
+                                  "ogg_stream", "chain_6ch_second_setup_byte17_zeroed.ogg")
+
+
+def damaged_data_folder(game, damage):
+    """damage maps the generated music file's bytes to those of the damaged one."""
     link = os.path.join(game.home, "Data", str(harness.GAME_NUMBER))
     source = os.path.realpath(link)
     os.remove(link)
@@ -122,7 +146,7 @@ def damaged_data_folder(game, packet):
     with open(path, "rb") as f:
         original = f.read()
     with open(path, "wb") as f:
-        f.write(with_comments(original, packet))
+        f.write(damage(original))
 
 
 def start_a_run(game):
@@ -136,7 +160,7 @@ def start_a_run(game):
 
 def run_with(damage):
     def case(game):
-        damaged_data_folder(game, DAMAGES[damage])
+        damaged_data_folder(game, lambda original: with_comments(original, DAMAGES[damage]))
         game.start()
         start_a_run(game)
         game.wait_for_log(r"> Error Opening Ogg$")
@@ -152,6 +176,35 @@ def run_with(damage):
     return case
 
 
+def music_with_rate_top_bit_is_refused_once(game):
+    damaged_data_folder(game, with_rate_top_bit)
+    game.start()
+    start_a_run(game)
+    game.wait_for_log(r"> Error Opening Ogg - \d+ Hz$")
+    time.sleep(PLAY_SECONDS)
+    check(game.running(), "the game ended after the music failed")
+    code = game.quit()
+    check(code == 0, "exit code %s, not 0" % code)
+    log = game.log()
+    check(game.log_count(r"> Error Opening Ogg") == 1, "the music was refused more than once")
+    check("Buffer Error" not in log, "blocks of the refused music reached OpenAL")
+
+
+def music_with_a_damaged_later_link_plays_its_first(game):
+    with open(LATER_LINK_DAMAGED, "rb") as f:
+        chained = f.read()
+    damaged_data_folder(game, lambda original: chained)
+    game.start()
+    start_a_run(game)
+    time.sleep(PLAY_SECONDS)   # the 0.1 s links loop many times over
+    check(game.running(), "the game ended while its music played (a crash in the decoder?)")
+    test_play.shoot(game)
+    code = game.quit()
+    check(code == 0, "exit code %s, not 0" % code)
+    log = game.log()
+    check("Ogg" not in log and "Buffer Error" not in log, "the music logged an error:\n" + log)
+
+
 def a_good_music_file_starts_without_error(game):
     game.start()
     start_a_run(game)
@@ -162,4 +215,5 @@ def a_good_music_file_starts_without_error(game):
 
 
 if __name__ == "__main__":
-    harness.run(*[run_with(d) for d in DAMAGES], a_good_music_file_starts_without_error)
+    harness.run(*[run_with(d) for d in DAMAGES], music_with_rate_top_bit_is_refused_once,
+                music_with_a_damaged_later_link_plays_its_first, a_good_music_file_starts_without_error)
