@@ -159,16 +159,15 @@ bool MusicNeedsBlock(ALint& state) {
     return processed > 0 || MusicBufferTick <= 0;
 }
 
-// The end of a refill step: a stream that reached its end rewinds or ends; the settings are
-// applied and a source that ran dry is started again.
+// The end of a refill step: a stream that reached its end rewinds (WAV; a looping Ogg stream
+// rewinds inside its block) or ends; the settings are applied and a source that ran dry is
+// started again.
 void FinishMusicStep(bool atEnd, ALint state) {
     if (atEnd) {
         if (ASys.MusicLoop != 1)
             EndStream();
-        else if (ASys.MusicPlaying == MusicWav)
+        else
             std::fseek(MusicFile, MusicFileBegin, SEEK_SET);
-        else if (ASys.MusicPlaying == MusicOgg)
-            RewindOgg();
     }
     ApplyMusicSettings();
     if (state != AL_PLAYING) alSourcePlay(MusicSourceName());
@@ -326,26 +325,21 @@ void VornSys::PlayMusic_Ogg_Sys(const char* path, int loop) {
         MusicPlaying = MusicNone;
         return;
     }
-    // Both decoders read this same field: checked once here, it holds for either.
+    // Both decoders read this same field: checked once here, it is the rate of either, and
+    // only this checked value goes to OpenAL.
     if (headerRate <= 0 || headerRate > OggMaxRate) {
         Debuglog(fstrSys("Error Opening Ogg - %li Hz", headerRate));
         MusicPlaying = MusicNone;
         return;
     }
     std::rewind(file.get());
-    int rate = 0;
     if (channels <= OggMaxChannels) {
         int error = 0;
         OggFile = stb_vorbis_open_file(file.get(), 0, &error, nullptr);
-        if (OggFile) {
-            const stb_vorbis_info info = stb_vorbis_get_info(OggFile);
-            channels = std::min(info.channels, OggMaxChannels);
-            rate = static_cast<int>(info.sample_rate);
-        }
+        if (OggFile) channels = std::min(stb_vorbis_get_info(OggFile).channels, OggMaxChannels);
     } else {
         auto mixed = std::make_unique<MixedOgg>();
         if (mixed->Open(file.get())) {
-            rate = mixed->Rate();
             channels = OggMaxChannels;   // what goes on the queue
             OggMixed = std::move(mixed);
         }
@@ -358,7 +352,7 @@ void VornSys::PlayMusic_Ogg_Sys(const char* path, int loop) {
     MusicFile = file.release();
     MusicBufferStats[MusicStatFormat] = channels == 1 ? AL_FORMAT_MONO16 : AL_FORMAT_STEREO16;
     MusicBufferStats[MusicStatChannels] = channels;
-    MusicBufferStats[MusicStatRate] = rate;
+    MusicBufferStats[MusicStatRate] = static_cast<int>(headerRate);
     StartStream(MusicOgg, "Error Opening OGG stream :(\n");
 }
 

@@ -93,7 +93,6 @@ public:
 
     // Opens the decoder at the file's first byte; true when it has a layout this mixes.
     bool Open(FILE* f);
-    int Rate() const { return static_cast<int>(rate); }
     // Decodes and mixes up to frames stereo frames into out; fewer at the end of the stream,
     // and 0 once it has ended.
     int Decode(short* out, int frames);
