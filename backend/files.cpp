@@ -238,6 +238,11 @@ void RemoveLeftovers(const std::string& target, int own, Locking locking) {
     closedir(folder);
 }
 
+// Temporary name n of target for this process: "<target>.tmp-<pid>-<n>".
+std::string TempNameOf(const std::string& target, int n) {
+    return target + TempMark + std::to_string(getpid()) + "-" + std::to_string(n);
+}
+
 // What the lock of a file just made showed of the file system's locks: locked is what the
 // request for it gave, and path opens the file a second time (with flags) to see whether that
 // open is refused the lock.
@@ -253,7 +258,7 @@ int CreateTempNamed(const std::string& target, std::string& name, Locking& locki
     namesTaken = false;
     int refusals = 0;
     for (int attempt = 0; attempt < TempNameTries; ++attempt) {
-        name = target + TempMark + std::to_string(getpid()) + "-" + std::to_string(attempt);
+        name = TempNameOf(target, attempt);
         const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, NewFileMode);
         if (fd < 0) {
             if (errno != EEXIST) return -1;
@@ -295,8 +300,8 @@ int CreateProbe(const std::string& target, std::string& reopen, std::string& nam
         return unnamed;
     }
     for (int n = TempNameTries; n < TempNameTries + ProbeNameTries; ++n) {
-        const std::string name = target + TempMark + std::to_string(getpid()) + "-" + std::to_string(n);
-        const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, NewFileMode);
+        const std::string name = TempNameOf(target, n);
+        const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, NewFileMode);
         if (fd >= 0) {
             reopen = named = name;
             return fd;
@@ -319,6 +324,7 @@ bool SweepWithoutAName(const std::string& target) {
         if (probe < 0) return false;
         const int locked = LockWholeFile(probe);
         const bool retry = HeldElsewhere(locked) && ++refusals < RefusalsMeaningNoLocks;
+        // /proc's entry of a file without a name is a link, which the second open follows.
         if (!retry) RemoveLeftovers(target, probe, LockingAfter(locked, reopen, ReopenFlags | (named.empty() ? 0 : O_NOFOLLOW)));
         if (!named.empty() && StillNamed(probe, named)) unlink(named.c_str());
         close(probe);
