@@ -83,14 +83,14 @@ std::string PidNamespaceMissing() {
 }
 
 const Locks EveryLocking[] = {
-    {"real locks", nullptr, true},
-    {"cannot lock (ENOLCK)", "ENOLCK", false},
+    RealLocks,
+    CannotLock,
     {"cannot lock (EOPNOTSUPP)", "EOPNOTSUPP", false},
     {"cannot lock (EINVAL)", "EINVAL", false},
     {"refuses every lock (EACCES)", "EACCES", false},
     {"refuses every lock (EAGAIN)", "EAGAIN", false},
-    {"grants every lock, excluding none", "grants", false},
-    {"refuses the first lock only", "refuses-first", true},
+    GrantsAll,
+    RefusesFirst,
 };
 
 // A file as a killed save leaves it, written to now or an hour ago. Plain calls only: it also
@@ -686,7 +686,7 @@ TEST_F(FilePrimitives, AHeldSaveKeepsItsFileThoughItsProcessLooksGone) {
             EXPECT_EQ(Read(path), (Bytes{5, 0, 0, 0}));
         } else {
             Holder saver({BRINDLEWICK_SAVE_HOLDER, path, "saver"},
-                         [] { UseLocks({"refuses the first lock only", "refuses-first", true}); });
+                         [] { UseLocks(RefusesFirst); });
             ASSERT_TRUE(saver.Ready());
             // The refused file is gone; the save's own has the next name, and is locked.
             const std::vector<std::string> saverTemps = TempsOf(saver.Pid());

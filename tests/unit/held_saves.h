@@ -115,6 +115,11 @@ struct Locks {
     bool excludes;         // whether a lock held tells that a save holds the file
 };
 
+constexpr Locks RealLocks{"real locks", nullptr, true};
+constexpr Locks CannotLock{"cannot lock (ENOLCK)", "ENOLCK", false};
+constexpr Locks GrantsAll{"grants every lock, excluding none", "grants", false};
+constexpr Locks RefusesFirst{"refuses the first lock only", "refuses-first", true};
+
 // In a child about to start a program: puts library before the C library of that program.
 inline void Preload(const std::string& library) {
     const char* before = std::getenv("LD_PRELOAD");

@@ -101,12 +101,7 @@ TEST_F(ScreenshotFiles, AScreenshotThatCannotBeWrittenIsLoggedAndLeavesNoFile) {
 // the save's file, though it is an hour old and named after the process's own number, and
 // both land, the save closed last.
 TEST_F(ScreenshotFiles, AScreenshotBesideAnOpenSaveOfItsFileKeepsTheSave) {
-    const Locks lockings[] = {
-        {"real locks", nullptr, true},
-        {"grants every lock, excluding none", "grants", false},
-        {"cannot lock (ENOLCK)", "ENOLCK", false},
-    };
-    for (const Locks& locks : lockings) {
+    for (const Locks& locks : {RealLocks, GrantsAll, CannotLock}) {
         SCOPED_TRACE(locks.name);
         for (const auto& entry : fs::directory_iterator(dir)) fs::remove_all(entry.path());
         Holder holder({BRINDLEWICK_SAVE_HOLDER, path, "saved"}, [&] { UseLocks(locks); });
