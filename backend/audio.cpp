@@ -297,6 +297,14 @@ void VornSys::PlayMusic_Wav_Sys(const char* path, int loop) {
         MusicPlaying = MusicNone;
         return;
     }
+    // A rate OpenAL refuses (0, or the field's top bit set) would log a refusal on every
+    // refill, and one past the highest music is made at would play it as a burst: refused
+    // once, here, as an Ogg stream's is. The field is logged as it stands.
+    if (!MusicRatePlays(fmt.rate)) {
+        Debuglog(fstrSys("Error Opening Wave - %u Hz", static_cast<unsigned>(fmt.rate)));
+        MusicPlaying = MusicNone;
+        return;
+    }
     MusicFile = file.release();
     MusicBufferStats[MusicStatFormat] = format;
     MusicBufferStats[MusicStatRate] = fmt.rate;
@@ -327,7 +335,7 @@ void VornSys::PlayMusic_Ogg_Sys(const char* path, int loop) {
     }
     // Both decoders read this same field: checked once here, it is the rate of either, and
     // only this checked value goes to OpenAL.
-    if (headerRate <= 0 || headerRate > OggMaxRate) {
+    if (!MusicRatePlays(headerRate)) {
         Debuglog(fstrSys("Error Opening Ogg - %li Hz", headerRate));
         MusicPlaying = MusicNone;
         return;

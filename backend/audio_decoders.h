@@ -18,6 +18,15 @@ struct FileCloser {
 };
 using FileHandle = std::unique_ptr<FILE, FileCloser>;
 
+// The highest sample rate music may have, WAV or Ogg: the highest audio hardware and formats
+// use (libvorbisenc itself encodes at most 200 kHz). A rate field above it is damage: with its
+// top bit set it reads as a negative int, which OpenAL refuses on every block, and a huge
+// positive one would play the music as a burst far too short. A rate of 0 OpenAL refuses as
+// well. Such a stream is refused when it opens, with one line.
+constexpr long MusicMaxRate = 384000;
+
+inline bool MusicRatePlays(long rate) { return rate > 0 && rate <= MusicMaxRate; }
+
 // ---- WAV (audio_wav.cpp) ----
 
 struct WavFormat {
@@ -60,11 +69,6 @@ int AlFormat(int bytesPerSample, int channels);
 
 constexpr int OggMaxChannels = 2;      // channels stb_vorbis decodes a stream with, at most
 constexpr int OggMixMaxChannels = 8;   // the most channels Vorbis gives an order to
-// The highest sample rate music may have: the highest audio hardware and formats use
-// (libvorbisenc itself encodes at most 200 kHz). A rate field above it is damage: with its top
-// bit set it reads as a negative int, which OpenAL refuses on every block, and a huge positive
-// one would play the music as a burst far too short. A rate of 0 OpenAL refuses as well.
-constexpr long OggMaxRate = 384000;
 
 // True when the file starts with the three Vorbis headers as the decoder reads them: whole
 // pages with good checksums from the first byte on (no bytes skipped), all of the logical

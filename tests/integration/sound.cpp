@@ -2,8 +2,8 @@
 // sox. The generated gem sound and a second of the streamed music, played through the core's
 // API, must show in the file's loudness envelope in order with silence around; surround music
 // (7.1 and 5.1 files, a tone in one channel each) must be heard on its own side, at its pitch;
-// damaged music (a chained 5.1 file whose second link's codebooks are damaged, files whose
-// sample rate field has its top bit set) must neither crash nor fill the log.
+// damaged music (a chained 5.1 file whose second link's codebooks are damaged, Ogg and WAV
+// files whose sample rate field OpenAL cannot take) must neither crash nor fill the log.
 #include <AL/al.h>
 #include <gtest/gtest.h>
 
@@ -135,6 +135,28 @@ std::string WaveOutput() {
     return wav;
 }
 
+// A home folder of the game's layout for music the test writes: its audio folder, made.
+std::filesystem::path AudioFolderOf(const std::filesystem::path& home) {
+    const std::filesystem::path audio = home / "Data" / "556" / "audio";
+    std::filesystem::create_directories(audio);
+    return audio;
+}
+
+// Starts a music file of the audio folder looping through the game's path and services it for
+// ms as the main loop does, then stops it; gives the lines logged meanwhile.
+int LinesWhileLooping(const char* file, int ms, int expectPlaying) {
+    const int before = DebugMessages;
+    Core.PlayMusic(file, 1);
+    const long long start = SysClockMs();
+    while (Since(start) < ms) {
+        Core.MusicHandler();
+        SleepMs(ServiceMs);
+    }
+    EXPECT_EQ(ASys.MusicPlaying, expectPlaying);
+    Core.StopMusic();
+    return DebugMessages - before;
+}
+
 TEST(SoundOutput, GemAndMusicReachTheWaveDriver) {
     ASSERT_NE(std::getenv("DISPLAY"), nullptr) << "no X display: run under xvfb-run";
     ASSERT_EQ(std::system("sox --version > /dev/null 2>&1"), 0) << "sox is missing";
@@ -213,8 +235,7 @@ TEST(SoundOutput, SurroundMusicIsHeardOnItsSide) {
     };
     constexpr int ToneRate = 44100, ToneMs = 800, GapMs = 500, WaitMs = 5000;
     const std::filesystem::path home = Scratch() / "home";
-    const std::filesystem::path audio = home / "Data" / "556" / "audio";
-    std::filesystem::create_directories(audio);
+    const std::filesystem::path audio = AudioFolderOf(home);
     for (const Case& c : cases) {
         const audio_files::Bytes ogg = audio_files::OggEncode(
             c.channels, ToneRate, ToneRate * ToneMs / 1000,
@@ -305,8 +326,7 @@ TEST(SoundOutput, DamagedMusicNeitherCrashesNorFloodsTheLog) {
         {"rate_top_bit_stereo.ogg", tone(2, 1, topBitOfRate), false},
     };
     const std::filesystem::path home = Scratch() / "damaged_home";
-    const std::filesystem::path audio = home / "Data" / "556" / "audio";
-    std::filesystem::create_directories(audio);
+    const std::filesystem::path audio = AudioFolderOf(home);
     for (const Case& c : cases) audio_files::WriteBytes((audio / c.file).string(), c.bytes);
 
     Core.Begin(556, "Damaged Music Test");
@@ -315,17 +335,9 @@ TEST(SoundOutput, DamagedMusicNeitherCrashesNorFloodsTheLog) {
     Core.MusicVol = 1;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
-        const int before = DebugMessages;
-        Core.PlayMusic(c.file, 1);
-        const long long start = SysClockMs();
-        while (Since(start) < PlayMs) {
-            Core.MusicHandler();
-            SleepMs(ServiceMs);
-        }
-        EXPECT_EQ(ASys.MusicPlaying, c.plays ? MusicOgg : MusicNone);
-        EXPECT_LE(DebugMessages - before, c.plays ? 0 : 1) << "lines logged";
-        EXPECT_LE(DebugMessages - before, MostLines);
-        Core.StopMusic();
+        const int lines = LinesWhileLooping(c.file, PlayMs, c.plays ? MusicOgg : MusicNone);
+        EXPECT_LE(lines, c.plays ? 0 : 1) << "lines logged";
+        EXPECT_LE(lines, MostLines);
     }
     Core.Terminate();
 
@@ -336,6 +348,64 @@ TEST(SoundOutput, DamagedMusicNeitherCrashesNorFloodsTheLog) {
     ASSERT_EQ(sounds.size(), 1u) << "the damaged chain only";
     EXPECT_GT(sounds[0].peak, Loud);
     EXPECT_NEAR(sounds[0].LengthMs(), PlayMs, SlackMs) << "it went round for as long as it played";
+}
+
+// WAV music through the game's path, each file looped for a while as the main loop services
+// it: files whose rate field is 0, has its top bit set, or is past the highest rate music may
+// have (where OpenAL refuses every block, or plays the music as a burst) are refused with one
+// line and play nothing; the same tone at 44.1 kHz and at the highest rate, 384 kHz, plays for
+// as long as it is serviced, without a line. The refused files lie between the two that play,
+// so a refused one that played anyway would be heard in the silence between them.
+TEST(SoundOutput, WavMusicWithADamagedRateIsRefusedOnce) {
+    ASSERT_NE(std::getenv("DISPLAY"), nullptr) << "no X display: run under xvfb-run";
+    ASSERT_EQ(std::system("sox --version > /dev/null 2>&1"), 0) << "sox is missing";
+    const std::string wav = WaveOutput();
+
+    constexpr int ToneRate = 44100, HighestRate = 384000, PlayMs = 1500;
+    constexpr double ToneSeconds = 0.5;
+    struct Case {
+        const char* file;
+        uint32_t rate;   // the header's field
+        bool plays;
+    };
+    const Case cases[] = {
+        {"rate_44100.wav", ToneRate, true},
+        {"rate_0.wav", 0, false},
+        {"rate_top_bit.wav", 0x80000000u | ToneRate, false},
+        {"rate_all_ones.wav", 0xffffffffu, false},
+        {"rate_largest_int.wav", 0x7fffffffu, false},
+        {"rate_past_highest.wav", HighestRate + 1, false},
+        {"rate_384000.wav", HighestRate, true},
+    };
+    const std::filesystem::path home = Scratch() / "wav_rate_home";
+    const std::filesystem::path audio = AudioFolderOf(home);
+    for (const Case& c : cases) {
+        // A damaged field over a tone made at 44.1 kHz; a good one over a tone made at its rate.
+        const int made = c.plays ? static_cast<int>(c.rate) : ToneRate;
+        audio_files::WriteBytes((audio / c.file).string(),
+                                audio_files::SimpleWav(1, c.rate, 16, audio_files::Tone16(1, made, ToneSeconds)));
+    }
+
+    Core.Begin(556, "WAV Music Rate Test");
+    ASSERT_NE(ALctx, nullptr) << "OpenAL Soft's wave driver did not open";
+    std::snprintf(Core.home, sizeof Core.home, "%s", home.c_str());
+    Core.MusicVol = 1;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        EXPECT_EQ(LinesWhileLooping(c.file, PlayMs, c.plays ? MusicWav : MusicNone), c.plays ? 0 : 1) << "lines logged";
+    }
+    Core.Terminate();
+
+    const std::vector<double> envelope = Envelope(ReadMix(wav, 1));
+    ASSERT_FALSE(envelope.empty()) << "sox could not read " << wav;
+    const std::vector<Segment> sounds = Sounds(envelope);
+    SCOPED_TRACE(Describe(sounds, static_cast<int>(envelope.size()) * WindowMs));
+    ASSERT_EQ(sounds.size(), 2u) << "the tone at 44.1 kHz and at 384 kHz, nothing between";
+    for (const Segment& tone : sounds) {
+        EXPECT_GT(tone.peak, Loud);
+        EXPECT_NEAR(tone.LengthMs(), PlayMs, SlackMs) << "it went round for as long as it played";
+    }
+    EXPECT_GE(sounds[1].FromMs() - sounds[0].ToMs(), 5 * PlayMs - SlackMs) << "silence while the refused files were tried";
 }
 
 }  // namespace

@@ -33,14 +33,15 @@ struct Chunk {
     int64_t size = -1;   // the size field written; -1 writes the body's real size
 };
 
-// The body of a "fmt " chunk; extra bytes make the longer form some writers use.
-inline Bytes FmtBody(int channels, int rate, int bits, int format = 1, int extra = 0) {
+// The body of a "fmt " chunk; extra bytes make the longer form some writers use. The rate is
+// the unsigned field as written, so a test can set its top bit.
+inline Bytes FmtBody(int channels, uint32_t rate, int bits, int format = 1, int extra = 0) {
     Bytes b;
     int block = channels * (bits / 8);
     PutLE(b, static_cast<uint32_t>(format), 2);
     PutLE(b, static_cast<uint32_t>(channels), 2);
-    PutLE(b, static_cast<uint32_t>(rate), 4);
-    PutLE(b, static_cast<uint32_t>(rate * block), 4);
+    PutLE(b, rate, 4);
+    PutLE(b, rate * static_cast<uint32_t>(block), 4);
     PutLE(b, static_cast<uint32_t>(block), 2);
     PutLE(b, static_cast<uint32_t>(bits), 2);
     for (int i = 0; i < extra; ++i) b.push_back(0);
@@ -74,7 +75,7 @@ inline Bytes Riff(const std::vector<Chunk>& chunks, Padding padding = Padding::N
     return file;
 }
 
-inline Bytes SimpleWav(int channels, int rate, int bits, const Bytes& data) {
+inline Bytes SimpleWav(int channels, uint32_t rate, int bits, const Bytes& data) {
     return Riff({{"fmt ", FmtBody(channels, rate, bits)}, {"data", data}});
 }
 
