@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -400,12 +401,24 @@ TEST(SoundOutput, WavMusicWithADamagedRateIsRefusedOnce) {
     ASSERT_FALSE(envelope.empty()) << "sox could not read " << wav;
     const std::vector<Segment> sounds = Sounds(envelope);
     SCOPED_TRACE(Describe(sounds, static_cast<int>(envelope.size()) * WindowMs));
-    ASSERT_EQ(sounds.size(), 2u) << "the tone at 44.1 kHz and at 384 kHz, nothing between";
-    for (const Segment& tone : sounds) {
+    // At 384 kHz a block lasts 21 ms, so on a busy machine the queue may run dry for a moment:
+    // each tone is the sound on its side of the longest silence, however it is split.
+    ASSERT_GE(sounds.size(), 2u) << "the tone at 44.1 kHz and at 384 kHz";
+    size_t last44k = 0;
+    for (size_t i = 1; i + 1 < sounds.size(); ++i)
+        if (sounds[i + 1].from - sounds[i].to > sounds[last44k + 1].from - sounds[last44k].to) last44k = i;
+    const int refusedMs = static_cast<int>(std::size(cases) - 2) * PlayMs;
+    EXPECT_GE(sounds[last44k + 1].FromMs() - sounds[last44k].ToMs(), refusedMs - SlackMs)
+        << "silence while the refused files were tried";
+    Segment tones[] = {{sounds[0].from, sounds[last44k].to, 0}, {sounds[last44k + 1].from, sounds.back().to, 0}};
+    for (size_t i = 0; i < sounds.size(); ++i) {
+        double& peak = tones[i <= last44k ? 0 : 1].peak;
+        peak = std::max(peak, sounds[i].peak);
+    }
+    for (const Segment& tone : tones) {
         EXPECT_GT(tone.peak, Loud);
         EXPECT_NEAR(tone.LengthMs(), PlayMs, SlackMs) << "it went round for as long as it played";
     }
-    EXPECT_GE(sounds[1].FromMs() - sounds[0].ToMs(), 5 * PlayMs - SlackMs) << "silence while the refused files were tried";
 }
 
 }  // namespace
