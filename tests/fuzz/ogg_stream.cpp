@@ -30,7 +30,7 @@ extern "C" size_t LLVMFuzzerMutate(uint8_t* data, size_t size, size_t maxSize);
 
 extern "C" size_t LLVMFuzzerCustomMutator(uint8_t* data, size_t size, size_t maxSize, unsigned int seed) {
     size = LLVMFuzzerMutate(data, size, maxSize);
-    if (seed % CrcKeptOneIn != 0) fuzz::SealOggPages(data, size);
+    if (seed % CrcKeptOneIn != 0) ogg_pages::SealOggPages(data, size);
     return size;
 }
 #endif

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "file_scratch.h"
+#include "ogg_pages.h"
 
 namespace audio_files {
 
@@ -238,15 +239,14 @@ inline Bytes OggTone(int channels, int rate, double seconds, double hz = 440, co
 // after the header pages (those of granule position 0). The file's size when it has no audio.
 inline size_t OggAudioStart(const Bytes& ogg) {
     size_t at = 0;
-    while (at + 27 <= ogg.size()) {
+    while (at < ogg.size()) {
         const unsigned char* page = ogg.data() + at;
+        const size_t length = ogg_pages::OggPageLength(page, ogg.size() - at);
+        if (length == 0) break;
         uint64_t granule = 0;
-        for (int i = 0; i < 8; ++i) granule |= static_cast<uint64_t>(page[6 + i]) << (8 * i);
+        for (size_t i = 0; i < 8; ++i) granule |= static_cast<uint64_t>(page[ogg_pages::OggPageGranuleAt + i]) << (8 * i);
         if (granule != 0) return at;
-        const size_t segments = page[26];
-        size_t body = 0;
-        for (size_t i = 0; i < segments && at + 27 + i < ogg.size(); ++i) body += page[27 + i];
-        at += 27 + segments + body;
+        at += length;
     }
     return ogg.size();
 }

@@ -40,6 +40,14 @@ protected:
         FakeAlPlayBuffers(ALsource[MusicSource], played);
         ASys.HandleMusicSys();
     }
+    // Starts a stream of the kind its file name ends in: ".wav", or else Ogg.
+    void Start(const std::string& path, int loop) {
+        const std::string wav = ".wav";
+        if (path.size() >= wav.size() && path.compare(path.size() - wav.size(), wav.size(), wav) == 0)
+            ASys.PlayMusic_Wav_Sys(path.c_str(), loop);
+        else
+            ASys.PlayMusic_Ogg_Sys(path.c_str(), loop);
+    }
     // Passes until the stream ends, at most limit.
     int PassesToEnd(int limit = 1000) {
         int n = 0;
@@ -153,10 +161,7 @@ TEST_F(StreamTest, LoopValuesOtherThanOneEndTheStream) {
     for (const std::string& path : {wav, stereo, surround}) {
         SCOPED_TRACE(path);
         auto start = [&](int loop) {
-            if (path == wav)
-                ASys.PlayMusic_Wav_Sys(path.c_str(), loop);
-            else
-                ASys.PlayMusic_Ogg_Sys(path.c_str(), loop);
+            Start(path, loop);
             EXPECT_EQ(ASys.MusicLoop, loop);
             EXPECT_NE(ASys.MusicPlaying, MusicNone);
         };
@@ -179,13 +184,7 @@ TEST_F(StreamTest, SettingsReachTheMusicSourceOnEveryPass) {
     const std::string ogg = Write("surround.ogg", OggTone(6, Rate, 2.0));
     for (const std::string& path : {wav, ogg}) {
         SCOPED_TRACE(path);
-        auto start = [&] {
-            if (path == wav)
-                ASys.PlayMusic_Wav_Sys(path.c_str(), 1);
-            else
-                ASys.PlayMusic_Ogg_Sys(path.c_str(), 1);
-        };
-        start();
+        Start(path, 1);
         EXPECT_FLOAT_EQ(ASys.MusicSet[MusicPitchSet], 1);
         EXPECT_FLOAT_EQ(ASys.MusicSet[MusicVolumeSet], 1);
         EXPECT_FLOAT_EQ(ASys.MusicSet[MusicPanSet], 0);
@@ -200,7 +199,7 @@ TEST_F(StreamTest, SettingsReachTheMusicSourceOnEveryPass) {
         EXPECT_FLOAT_EQ(Music().position[0], -0.25f);
 
         // A new stream starts with the settings reset.
-        start();
+        Start(path, 1);
         EXPECT_FLOAT_EQ(Music().pitch, 1);
         EXPECT_FLOAT_EQ(Music().gain, 0.6f);
         EXPECT_FLOAT_EQ(Music().position[0], 0);
@@ -244,32 +243,31 @@ TEST_F(StreamTest, MusicFilesThatCannotStartLeaveNoStream) {
     struct Case {
         std::string name;
         Bytes file;  // empty: no file at all
-        bool ogg;
         std::string log;
         Said said;
     };
     const Said named = Said::NamingTheFile, once = Said::OneLine;
     const Case fixed[] = {
-        {"missing.wav", {}, false, "Error Opening Wave - ", named},
-        {"nofmt.wav", Riff({{"data", Pattern(4 * MusicBlockBytes)}}), false, "Error Opening Wave - ", named},
-        {"nodata.wav", Riff({{"fmt ", FmtBody(1, Rate, 16)}, {"LIST", Pattern(40)}}), false, "Error Opening Wave - ",
+        {"missing.wav", {}, "Error Opening Wave - ", named},
+        {"nofmt.wav", Riff({{"data", Pattern(4 * MusicBlockBytes)}}), "Error Opening Wave - ", named},
+        {"nodata.wav", Riff({{"fmt ", FmtBody(1, Rate, 16)}, {"LIST", Pattern(40)}}), "Error Opening Wave - ",
          named},
-        {"nochannels.wav", SimpleWav(0, Rate, 16, Pattern(4 * MusicBlockBytes)), false, "Bad Wave Format", named},
-        {"cut.wav", Riff({{"fmt ", FmtBody(1, Rate, 16)}, {"data", Pattern(100), 1 << 30}}), false,
+        {"nochannels.wav", SimpleWav(0, Rate, 16, Pattern(4 * MusicBlockBytes)), "Bad Wave Format", named},
+        {"cut.wav", Riff({{"fmt ", FmtBody(1, Rate, 16)}, {"data", Pattern(100), 1 << 30}}),
          "Wave Chunk Too Large", named},
         // Formats OpenAL has no name for: refused at the start rather than on every refill.
-        {"bits24.wav", SimpleWav(1, Rate, 24, Pattern(6 * MusicBlockBytes)), false, "Bad Wave Format 1 channels 24 bits",
+        {"bits24.wav", SimpleWav(1, Rate, 24, Pattern(6 * MusicBlockBytes)), "Bad Wave Format 1 channels 24 bits",
          named},
-        {"bits32.wav", SimpleWav(2, Rate, 32, Pattern(6 * MusicBlockBytes)), false, "Bad Wave Format 2 channels 32 bits",
+        {"bits32.wav", SimpleWav(2, Rate, 32, Pattern(6 * MusicBlockBytes)), "Bad Wave Format 2 channels 32 bits",
          named},
-        {"six.wav", SimpleWav(6, Rate, 16, Pattern(6 * MusicBlockBytes)), false, "Bad Wave Format 6 channels 16 bits",
+        {"six.wav", SimpleWav(6, Rate, 16, Pattern(6 * MusicBlockBytes)), "Bad Wave Format 6 channels 16 bits",
          named},
-        {"missing.ogg", {}, true, "Error Opening Ogg", once},
-        {"notogg.ogg", SimpleWav(1, Rate, 16, Pattern(100)), true, "Error Opening Ogg", once},
+        {"missing.ogg", {}, "Error Opening Ogg", once},
+        {"notogg.ogg", SimpleWav(1, Rate, 16, Pattern(100)), "Error Opening Ogg", once},
         // Beyond 8 channels Vorbis gives no channel order: refused rather than guessed at.
-        {"nine.ogg", OggTone(9, Rate, 0.2), true, "Error Opening Ogg - 9 channels", once},
-        {"sixteen.ogg", OggTone(16, Rate, 0.2), true, "Error Opening Ogg - 16 channels", once},
-        {"rate_zero.ogg", OggWithRate(2, 0), true, "Error Opening Ogg", once},
+        {"nine.ogg", OggTone(9, Rate, 0.2), "Error Opening Ogg - 9 channels", once},
+        {"sixteen.ogg", OggTone(16, Rate, 0.2), "Error Opening Ogg - 16 channels", once},
+        {"rate_zero.ogg", OggWithRate(2, 0), "Error Opening Ogg", once},
     };
     // A sample rate OpenAL cannot take: the top bit of the field set by damage (a negative
     // number as an int) on every decoder's channel counts, and the first rate past the most
@@ -277,18 +275,18 @@ TEST_F(StreamTest, MusicFilesThatCannotStartLeaveNoStream) {
     std::vector<Case> cases(std::begin(fixed), std::end(fixed));
     for (int channels = 1; channels <= MostChannels; ++channels)
         cases.push_back({"rate_top_bit_" + std::to_string(channels) + ".ogg", OggWithRate(channels, 0x80000000u | Rate),
-                         true, "Error Opening Ogg - 2147505698 Hz", once});
+                         "Error Opening Ogg - 2147505698 Hz", once});
     cases.push_back(
-        {"rate_past_bound.ogg", OggWithRate(6, HighestRate + 1), true, "Error Opening Ogg - 384001 Hz", once});
+        {"rate_past_bound.ogg", OggWithRate(6, HighestRate + 1), "Error Opening Ogg - 384001 Hz", once});
     cases.push_back(
-        {"rate_all_ones.ogg", OggWithRate(2, 0xffffffffu), true, "Error Opening Ogg - 4294967295 Hz", once});
+        {"rate_all_ones.ogg", OggWithRate(2, 0xffffffffu), "Error Opening Ogg - 4294967295 Hz", once});
     // WAV music with such a rate is refused the same way, the field logged as it stands: 0,
     // the top bit set and all ones (negative as the int the header reader takes it as), and
     // the largest positive int and the first rate past the bound, which would play as a burst.
     const uint32_t wavRates[] = {0, 0x80000000u | Rate, 0x80000000u, 0xffffffffu, 0x7fffffffu, HighestRate + 1};
     for (uint32_t rate : wavRates) {
         const std::string hz = std::to_string(rate);
-        cases.push_back({"rate_" + hz + ".wav", SimpleWav(2, rate, 16, Pattern(6 * MusicBlockBytes)), false,
+        cases.push_back({"rate_" + hz + ".wav", SimpleWav(2, rate, 16, Pattern(6 * MusicBlockBytes)),
                          "Error Opening Wave - " + hz + " Hz", once});
     }
     const int fds = OpenDescriptors();
@@ -297,10 +295,7 @@ TEST_F(StreamTest, MusicFilesThatCannotStartLeaveNoStream) {
         ASys.PlayMusic_Wav_Sys(good.c_str(), 1);  // a stream plays when the next fails to start
         const std::string path = c.file.empty() ? Path(c.name) : Write(c.name, c.file);
         const size_t started = Log().size();
-        if (c.ogg)
-            ASys.PlayMusic_Ogg_Sys(path.c_str(), 1);
-        else
-            ASys.PlayMusic_Wav_Sys(path.c_str(), 1);
+        Start(path, 1);
         const std::string said = Log().substr(started);
         if (c.said == once) {
             EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << "one line: " << said;
@@ -331,10 +326,7 @@ TEST_F(StreamTest, MusicAtTheHighestRatePlays) {
     for (const std::string& path : {wav, stereo, surround}) {
         SCOPED_TRACE(path);
         const size_t logged = Log().size();
-        if (path == wav)
-            ASys.PlayMusic_Wav_Sys(path.c_str(), 1);
-        else
-            ASys.PlayMusic_Ogg_Sys(path.c_str(), 1);
+        Start(path, 1);
         ASSERT_EQ(ASys.MusicPlaying, path == wav ? MusicWav : MusicOgg);
         EXPECT_EQ(MusicBufferStats[MusicStatRate], static_cast<int>(HighestRate));
         for (int pass = 0; pass < 6; ++pass) Pass();
@@ -700,10 +692,7 @@ TEST_F(StreamTest, CloseEndsTheStream) {
         SCOPED_TRACE(path);
         OpenFakeAudioDevice();
         const int fds = OpenDescriptors();
-        if (path == wav)
-            ASys.PlayMusic_Wav_Sys(path.c_str(), 1);
-        else
-            ASys.PlayMusic_Ogg_Sys(path.c_str(), 1);
+        Start(path, 1);
         Pass();
         ASSERT_EQ(OpenDescriptors(), fds + 1);
         ASys.Close();

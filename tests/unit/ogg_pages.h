@@ -1,7 +1,7 @@
-// Ogg page checksums for the Ogg fuzz target: the page CRC (polynomial 0x04c11db7, initial
-// value 0, not reflected, over the whole page with its CRC field read as zero) and a pass that
-// rewrites the CRC field of every whole page in a buffer, so mutated bytes get past the page
-// reader's checksum test and reach the Vorbis decoders.
+// The Ogg page layout for the tests and the Ogg fuzz target: the length of a page, its CRC
+// (polynomial 0x04c11db7, initial value 0, not reflected, over the whole page with its CRC
+// field read as zero) and a pass that rewrites the CRC field of every whole page in a buffer,
+// so mutated bytes get past the page reader's checksum test and reach the Vorbis decoders.
 #pragma once
 
 #include <array>
@@ -9,9 +9,10 @@
 #include <cstdint>
 #include <cstring>
 
-namespace fuzz {
+namespace ogg_pages {
 
 constexpr size_t OggPageHeaderBytes = 27;   // up to and including the segment count
+constexpr size_t OggPageGranuleAt = 6;      // the 8 bytes of the granule position, little-endian
 constexpr size_t OggPageCrcAt = 22;         // the 4 bytes of the CRC field, little-endian
 constexpr size_t OggPageSegmentsAt = 26;
 
@@ -75,4 +76,4 @@ inline int SealOggPages(uint8_t* data, size_t size) {
     return sealed;
 }
 
-}  // namespace fuzz
+}  // namespace ogg_pages
