@@ -125,15 +125,6 @@ enum class Locking { Excludes, DoesNotExclude, Refused, Unavailable };
 // two in a row. A refused file is removed, so that nothing of the save stays behind.
 constexpr int RefusalsMeaningNoLocks = 2;
 
-// How the locks of the file system behave, found with a file just created and locked: other,
-// a second open of it, must be refused the lock where locks exclude. Closes other.
-Locking LockingShownBy(int other) {
-    if (other < 0) return Locking::DoesNotExclude;   // unproven: judged as though it did not
-    const bool excluded = HeldElsewhere(LockWholeFile(other));
-    close(other);
-    return excluded ? Locking::Excludes : Locking::DoesNotExclude;
-}
-
 constexpr int ReopenFlags = O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
 
 // A temporary file written to within this long may belong to a save under way, whatever its
@@ -201,8 +192,7 @@ void RemoveLeftover(int folder, const Leftover& left, Locking locking, const str
     const int fd = openat(folder, name, ReopenFlags | O_NOFOLLOW);
     if (fd < 0) return;
     struct stat opened, named;
-    if (fstat(fd, &opened) == 0 && SameFile(opened, left.listed) && S_ISREG(opened.st_mode) &&
-        !WrittenRecently(opened, now) && (locking != Locking::Excludes || LockWholeFile(fd) == 0) &&
+    if (fstat(fd, &opened) == 0 && SameFile(opened, left.listed) && !WrittenRecently(opened, now) && (locking != Locking::Excludes || LockWholeFile(fd) == 0) &&
         fstatat(folder, name, &named, AT_SYMLINK_NOFOLLOW) == 0 && SameFile(opened, named))
         unlinkat(folder, name, 0);
     close(fd);
@@ -244,20 +234,25 @@ std::string TempNameOf(const std::string& target, int n) {
 }
 
 // What the lock of a file just made showed of the file system's locks: locked is what the
-// request for it gave, and path opens the file a second time (with flags) to see whether that
-// open is refused the lock.
+// request for it gave, and path opens the file a second time (with flags); where locks
+// exclude, that second open must be refused the lock.
 Locking LockingAfter(int locked, const std::string& path, int flags) {
-    if (locked == 0) return LockingShownBy(open(path.c_str(), flags));
-    return HeldElsewhere(locked) ? Locking::Refused : Locking::Unavailable;
+    if (locked != 0) return HeldElsewhere(locked) ? Locking::Refused : Locking::Unavailable;
+    const int other = open(path.c_str(), flags);
+    if (other < 0) return Locking::DoesNotExclude;   // unproven: judged as though it did not
+    const bool excluded = HeldElsewhere(LockWholeFile(other));
+    close(other);
+    return excluded ? Locking::Excludes : Locking::DoesNotExclude;
 }
 
-// Creates a new, empty file under the first free temporary name of target and locks it where
-// the file system can. Returns the open descriptor and its name, with what its lock showed; or
-// -1, with namesTaken set when no name was free.
-int CreateTempNamed(const std::string& target, std::string& name, Locking& locking, bool& namesTaken) {
+// Creates a new, empty file under the first free one of tries temporary names of target from
+// number first on, and locks it where the file system can. Returns the open descriptor and its
+// name, with what its lock showed; or -1, with namesTaken set when no name was free.
+int CreateTempNamed(const std::string& target, int first, int tries, std::string& name, Locking& locking,
+                    bool& namesTaken) {
     namesTaken = false;
     int refusals = 0;
-    for (int attempt = 0; attempt < TempNameTries; ++attempt) {
+    for (int attempt = first; attempt < first + tries; ++attempt) {
         name = TempNameOf(target, attempt);
         const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, NewFileMode);
         if (fd < 0) {
@@ -287,49 +282,34 @@ int CreateTempNamed(const std::string& target, std::string& name, Locking& locki
 // system makes no file without a name: a few, in case a killed sweep left one.
 constexpr int ProbeNameTries = 10;
 
-// A new file next to target to judge its leftovers against, and the path that opens it again:
-// one without a name where the file system makes such files, else one under a temporary name
-// no save tries (so a killed sweep's file is swept like any leftover). -1 where neither can be
-// made.
-int CreateProbe(const std::string& target, std::string& reopen, std::string& named) {
-    named.clear();
-    const int unnamed = open(FolderOf(target).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, NewFileMode);
-    if (unnamed >= 0) {
-        // The file has no name to open it by again, only the descriptor in /proc.
-        reopen = "/proc/self/fd/" + std::to_string(unnamed);
-        return unnamed;
-    }
-    for (int n = TempNameTries; n < TempNameTries + ProbeNameTries; ++n) {
-        const std::string name = TempNameOf(target, n);
-        const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, NewFileMode);
-        if (fd >= 0) {
-            reopen = named = name;
-            return fd;
-        }
-        if (errno != EEXIST) return -1;
-    }
-    return -1;
-}
-
 // When every temporary name of target is taken (by leftovers of earlier runs that had this
 // process's number, as a game that is pid 1 in its container has on every run), there is no
 // file of the save's own to judge the leftovers against: they are judged against a file made
-// for it instead (CreateProbe), which has the clock and the locks of the same file system and
-// is gone when the sweep ends. Only then, so that a save makes no more files than its own, and
-// only once. False where no such file can be made.
+// for it instead, which has the clock and the locks of the same file system and is gone when
+// the sweep ends. That file has no name where the file system makes such files (no other
+// process can open it, so a refusal of its lock is the file system's own); elsewhere it takes
+// a temporary name no save tries, so a killed sweep's file is swept like any leftover. Only
+// then, so that a save makes no more files than its own, and only once. False where no such
+// file can be made.
 bool SweepWithoutAName(const std::string& target) {
-    for (int refusals = 0;;) {
-        std::string reopen, named;
-        const int probe = CreateProbe(target, reopen, named);
-        if (probe < 0) return false;
-        const int locked = LockWholeFile(probe);
-        const bool retry = HeldElsewhere(locked) && ++refusals < RefusalsMeaningNoLocks;
-        // /proc's entry of a file without a name is a link, which the second open follows.
-        if (!retry) RemoveLeftovers(target, probe, LockingAfter(locked, reopen, ReopenFlags | (named.empty() ? 0 : O_NOFOLLOW)));
-        if (!named.empty() && StillNamed(probe, named)) unlink(named.c_str());
-        close(probe);
-        if (!retry) return true;
+    const int unnamed = open(FolderOf(target).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, NewFileMode);
+    if (unnamed >= 0) {
+        // It has no name to open it by again, only its descriptor in /proc: a link, which the
+        // second open follows.
+        const std::string reopen = "/proc/self/fd/" + std::to_string(unnamed);
+        RemoveLeftovers(target, unnamed, LockingAfter(LockWholeFile(unnamed), reopen, ReopenFlags));
+        close(unnamed);
+        return true;
     }
+    std::string named;
+    Locking locking = Locking::Unavailable;
+    bool namesTaken = false;
+    const int probe = CreateTempNamed(target, TempNameTries, ProbeNameTries, named, locking, namesTaken);
+    if (probe < 0) return false;
+    RemoveLeftovers(target, probe, locking);
+    if (StillNamed(probe, named)) unlink(named.c_str());
+    close(probe);
+    return true;
 }
 
 // Creates a new, empty file next to target, with the target's permissions when it exists, and
@@ -342,11 +322,13 @@ int CreateTempBeside(const std::string& target, std::string& name) {
     if (exists && (S_ISDIR(existing.st_mode) || access(target.c_str(), W_OK) != 0)) return -1;
     Locking locking = Locking::Unavailable;
     bool namesTaken = false;
-    int fd = CreateTempNamed(target, name, locking, namesTaken);
-    if (fd < 0 && namesTaken && SweepWithoutAName(target)) fd = CreateTempNamed(target, name, locking, namesTaken);
+    int fd = CreateTempNamed(target, 0, TempNameTries, name, locking, namesTaken);
+    // Where every name was taken, the sweep has run already, judged against a file of its own.
+    const bool swept = fd < 0 && namesTaken && SweepWithoutAName(target);
+    if (swept) fd = CreateTempNamed(target, 0, TempNameTries, name, locking, namesTaken);
     if (fd < 0) return -1;
     if (exists) fchmod(fd, existing.st_mode & ModeBits);
-    RemoveLeftovers(target, fd, locking);
+    if (!swept) RemoveLeftovers(target, fd, locking);
     return fd;
 }
 
@@ -359,7 +341,7 @@ std::FILE* OpenReplacement(const std::string& target, std::string& temp, int& ho
     if (fd < 0) return nullptr;
     std::FILE* file = fdopen(fd, "wb");
     if (!file) {
-        unlink(temp.c_str());
+        if (StillNamed(fd, temp)) unlink(temp.c_str());
         close(fd);
         return nullptr;
     }
@@ -375,9 +357,10 @@ bool CommitReplacement(std::FILE* file, const std::string& temp, const std::stri
     written = written && fsync(fileno(file)) == 0;
     written = (std::fclose(file) == 0) && written;
     written = written && std::rename(temp.c_str(), target.c_str()) == 0;
+    // The name is removed only while it is still this save's file, where hold can tell.
     if (written)
         SyncFolder(target);
-    else
+    else if (hold < 0 || StillNamed(hold, temp))
         unlink(temp.c_str());
     if (hold >= 0) close(hold);
     return written;
