@@ -124,12 +124,9 @@ public:
     // The IPv4 limited broadcast address, 255.255.255.255: no TCP connect to it can start, so
     // it fails at once ("network unreachable") rather than after a wait.
     void AddBroadcast(int port) {
-        Entry entry{};
-        auto& four = reinterpret_cast<sockaddr_in&>(entry.address);
-        four.sin_family = AF_INET;
-        four.sin_addr.s_addr = htonl(INADDR_BROADCAST);
-        four.sin_port = htons(static_cast<uint16_t>(port));
-        entry.length = sizeof four;
+        Entry entry;
+        entry.address = LoopbackAddress(AF_INET, port, entry.length);
+        reinterpret_cast<sockaddr_in&>(entry.address).sin_addr.s_addr = htonl(INADDR_BROADCAST);
         entries.push_back(entry);
     }
     const addrinfo* List() {
