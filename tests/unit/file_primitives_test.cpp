@@ -819,11 +819,7 @@ TEST_F(FilePrimitives, ASaveAsPid1SweepsTheLeftoversOfItsEarlierRuns) {
     const std::string missing = PidNamespaceMissing();
     if (!missing.empty()) GTEST_SKIP() << missing;
     const std::string path = Path("Settings.sav");
-    // In a sanitized build the lock stand-in brings the leak check into unshare too, which
-    // cannot start its thread once the namespace's process 1 has ended, and fails its exit: the
-    // check is off here, and the holder's leaks are checked where it runs as an ordinary process.
-    std::vector<std::string> saver = {"env", "LSAN_OPTIONS=detect_leaks=0"};
-    for (const std::string& arg : InPidNamespace()) saver.push_back(arg);
+    std::vector<std::string> saver = InPidNamespace();
     for (const std::string& arg : {std::string(BRINDLEWICK_SAVE_HOLDER), path, std::string("mine")}) saver.push_back(arg);
     ExpectOwnLeftoversGo(saver, 1);
 }
